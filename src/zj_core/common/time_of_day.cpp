@@ -1,0 +1,58 @@
+#include "zj_core/common/time_of_day.hpp"
+
+namespace zj_core {
+
+std::string_view describe(TimeParseError e) {
+    switch (e) {
+        case TimeParseError::None: return "";
+        case TimeParseError::TooShort: return "premature end of input";
+        case TimeParseError::Invalid: return "input contains invalid characters";
+        case TimeParseError::TooLong: return "trailing input";
+        case TimeParseError::OutOfRange: return "input is out of range";
+    }
+    return "";
+}
+
+namespace {
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// One numeric field of one or two digits.
+TimeParseError take_number(std::string_view& s, unsigned& value) {
+    if (s.empty()) return TimeParseError::TooShort;
+    if (!is_digit(s[0])) return TimeParseError::Invalid;
+    value = static_cast<unsigned>(s[0] - '0');
+    std::size_t used = 1;
+    if (s.size() > 1 && is_digit(s[1])) {
+        value = value * 10 + static_cast<unsigned>(s[1] - '0');
+        used = 2;
+    }
+    s.remove_prefix(used);
+    return TimeParseError::None;
+}
+
+TimeParseError take_colon(std::string_view& s) {
+    if (s.empty()) return TimeParseError::TooShort;
+    if (s[0] != ':') return TimeParseError::Invalid;
+    s.remove_prefix(1);
+    return TimeParseError::None;
+}
+
+}  // namespace
+
+TimeParseError parse_hms(std::string_view s, TimeOfDay& out) {
+    unsigned h = 0, m = 0, sec = 0;
+    if (auto e = take_number(s, h); e != TimeParseError::None) return e;
+    if (h > 23) return TimeParseError::OutOfRange;
+    if (auto e = take_colon(s); e != TimeParseError::None) return e;
+    if (auto e = take_number(s, m); e != TimeParseError::None) return e;
+    if (m > 59) return TimeParseError::OutOfRange;
+    if (auto e = take_colon(s); e != TimeParseError::None) return e;
+    if (auto e = take_number(s, sec); e != TimeParseError::None) return e;
+    if (sec > 60) return TimeParseError::OutOfRange;
+    if (!s.empty()) return TimeParseError::TooLong;
+    out = sec == 60 ? TimeOfDay::hms(h, m, 59, 1'000'000'000u) : TimeOfDay::hms(h, m, sec);
+    return TimeParseError::None;
+}
+
+}  // namespace zj_core
