@@ -34,9 +34,15 @@ void fill_bbands(In in, std::size_t n, MaType type, double up, double dn, Out up
         detail::nan_prefix(middle, n - 1);
         detail::nan_prefix(lower, n - 1);
         double sum = 0.0, sumsq = 0.0;
+        // Length of the run of equal values ending at the current bar. A window
+        // of equal values has no spread; the sum-of-squares formula would leave
+        // rounding residue there (a band width of ~1e-5 on a flat price of
+        // 1000), so such windows get sd = 0 outright.
+        std::size_t run = 0;
         for (std::size_t j = 0; j + 1 < n; ++j) {
             sum += in[j];
             sumsq += in[j] * in[j];
+            run = (j > 0 && in[j] == in[j - 1]) ? run + 1 : 1;
         }
         for (std::size_t i = n - 1; i < len; ++i) {
             if (i >= n) {
@@ -46,8 +52,10 @@ void fill_bbands(In in, std::size_t n, MaType type, double up, double dn, Out up
             }
             sum += in[i];
             sumsq += in[i] * in[i];
+            run = (i > 0 && in[i] == in[i - 1]) ? run + 1 : 1;
             const double mean = sum * inv_n;
-            const double sd = std::sqrt(std::max(sumsq * inv_n - mean * mean, 0.0));
+            const double sd =
+                run >= n ? 0.0 : std::sqrt(std::max(sumsq * inv_n - mean * mean, 0.0));
             middle[i] = mean;
             upper[i] = mean + up * sd;
             lower[i] = mean - dn * sd;
