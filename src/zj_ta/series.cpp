@@ -90,8 +90,10 @@ SeriesIn::SeriesIn(PyObject* o) {
         has_view_ = true;
         if (view_.ndim != 1) {
             std::string shape;
-            for (int d = 0; d < view_.ndim; ++d)
-                shape += (d ? "x" : "") + std::to_string(view_.shape ? view_.shape[d] : 0);
+            for (int d = 0; d < view_.ndim; ++d) {
+                if (d > 0) shape += 'x';
+                shape += std::to_string(view_.shape ? view_.shape[d] : 0);
+            }
             raise_value_error("expected a 1-D series, got a buffer of " + std::to_string(view_.ndim) +
                               " dimensions" + (view_.ndim ? " (shape " + shape + ")" : std::string()));
         }
