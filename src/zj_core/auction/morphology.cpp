@@ -159,8 +159,8 @@ MorphologyResult classify_morphology(Ticks ticks, double limit_up, double limit_
             -kInf, kInf};
     double price_sum = 0.0;
     for (const AuctionTick& t : ticks) {
-        s.hi = std::fmax(s.hi, t.price);
-        s.lo = std::fmin(s.lo, t.price);
+        if (t.price > s.hi) s.hi = t.price;  // NaN never compares true: skipped
+        if (t.price < s.lo) s.lo = t.price;
         price_sum += t.price;
     }
 

@@ -1,8 +1,11 @@
 #include "zj_core/auction/types.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
+#include <limits>
 
 #include "zj_core/common/numeric.hpp"
 
@@ -43,12 +46,43 @@ std::int64_t price_level(double price) {
 }
 
 std::size_t distinct_levels(std::span<const AuctionTick> ticks) {
-    if (ticks.empty()) return 0;
-    std::vector<std::int64_t> levels;
-    levels.reserve(ticks.size());
-    for (const AuctionTick& t : ticks) levels.push_back(price_level(t.price));
-    std::sort(levels.begin(), levels.end());
-    return static_cast<std::size_t>(std::unique(levels.begin(), levels.end()) - levels.begin());
+    const std::size_t n = ticks.size();
+    if (n == 0) return 0;
+    std::int64_t small[256];
+    std::vector<std::int64_t> large;
+    std::int64_t* levels = small;
+    if (n > std::size(small)) {
+        large.resize(n);
+        levels = large.data();
+    }
+    std::int64_t lo = std::numeric_limits<std::int64_t>::max(), hi = std::numeric_limits<std::int64_t>::min();
+    for (std::size_t i = 0; i < n; ++i) {
+        levels[i] = price_level(ticks[i].price);
+        lo = std::min(lo, levels[i]);
+        hi = std::max(hi, levels[i]);
+    }
+    // An auction's levels sit within a few hundred cents of each other: mark
+    // them in a bitmap. Wide spreads (bad prints, saturated levels) sort.
+    const std::uint64_t span = static_cast<std::uint64_t>(hi) - static_cast<std::uint64_t>(lo);
+    if (span < 64 * 1024) {
+        std::uint64_t seen_small[16] = {};
+        std::vector<std::uint64_t> seen_large;
+        std::uint64_t* seen = seen_small;
+        const std::size_t words = static_cast<std::size_t>(span / 64 + 1);
+        if (words > std::size(seen_small)) {
+            seen_large.resize(words);
+            seen = seen_large.data();
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::uint64_t off = static_cast<std::uint64_t>(levels[i]) - static_cast<std::uint64_t>(lo);
+            seen[off / 64] |= std::uint64_t{1} << (off % 64);
+        }
+        std::size_t count = 0;
+        for (std::size_t w = 0; w < words; ++w) count += static_cast<std::size_t>(std::popcount(seen[w]));
+        return count;
+    }
+    std::sort(levels, levels + n);
+    return static_cast<std::size_t>(std::unique(levels, levels + n) - levels);
 }
 
 void require_no_nan(std::span<const AuctionTick> ticks) {

@@ -1,0 +1,73 @@
+"""Whole-market morning: auction_scan and auction_false_sell over 200-snapshot
+auctions, 10,000 calls each, against the pure-Python floor of reading the four
+keys of every snapshot.
+
+    PYTHONPATH=python /work/venv-dev/bin/python bench/bench_auction.py [--calls N]
+"""
+
+from __future__ import annotations
+
+import argparse
+import random
+import time
+
+from zjkit._native import auction_false_sell, auction_scan
+from zjkit.sample.auctions import AUCTION_KINDS, auction
+
+
+def market(count: int) -> list[dict]:
+    """`count` distinct auctions: the samples with jittered volumes and prices."""
+    rng = random.Random(7)
+    out = []
+    for k in range(count):
+        a = auction(AUCTION_KINDS[k % len(AUCTION_KINDS)])
+        scale = rng.uniform(0.5, 2.0)
+        for d in a["data"]:
+            d["matched"] = int(d["matched"] * scale)
+            d["price"] = round(d["price"] * scale, 2)
+        a["pre_close"] = round(a["pre_close"] * scale, 2)
+        a["data"] = a["data"][:200]
+        out.append(a)
+    return out
+
+
+def read_floor(data):
+    for d in data:
+        d["time"]
+        d["price"]
+        d["matched"]
+        d["unmatched"]
+
+
+def per_call_us(fn, auctions, calls: int, repeats: int) -> float:
+    best = float("inf")
+    m = len(auctions)
+    for _ in range(repeats):
+        t0 = time.perf_counter()
+        for i in range(calls):
+            fn(auctions[i % m])
+        best = min(best, time.perf_counter() - t0)
+    return best / calls * 1e6
+
+
+def main() -> None:
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--calls", type=int, default=10_000)
+    ap.add_argument("--repeats", type=int, default=5)
+    ap.add_argument("--distinct", type=int, default=70)
+    args = ap.parse_args()
+    auctions = market(args.distinct)
+    cases = {
+        "floor: read 4 keys x 200 (pure Python)": lambda a: read_floor(a["data"]),
+        "auction_scan": lambda a: auction_scan(a["data"], 50, a["open_price"], a["pre_close"]),
+        "auction_false_sell": lambda a: auction_false_sell(a["data"], 50),
+    }
+    results = {name: per_call_us(fn, auctions, args.calls, args.repeats) for name, fn in cases.items()}
+    floor = next(iter(results.values()))
+    print(f"{args.calls} calls, 200 snapshots each, best of {args.repeats}")
+    for name, us in results.items():
+        print(f"  {name:42s} {us:8.2f} us/call  {us / floor:5.2f}x floor")
+
+
+if __name__ == "__main__":
+    main()
