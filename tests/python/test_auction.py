@@ -222,3 +222,15 @@ def test_random_auctions_never_crash(data, threshold, open_price, pre_close, lim
         if r is not None:
             assert 0 <= r["score"] <= 100
             assert r["n"] >= 15
+
+
+def test_demo_section_prints_every_shape():
+    import io
+
+    from zjkit.demo import SECTIONS, auction as section
+
+    assert "auction" in SECTIONS
+    out = io.StringIO()
+    section.run(seed=7, out=out)
+    text = out.getvalue()
+    assert all(name in text for name in NAMES) and "一字放量型(多头)" in text
