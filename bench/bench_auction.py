@@ -39,21 +39,24 @@ def read_floor(data):
         d["unmatched"]
 
 
-def per_call_us(fn, auctions, calls: int, repeats: int) -> float:
-    best = float("inf")
+def per_call_us(cases: dict, auctions, calls: int, repeats: int) -> dict[str, float]:
+    """Best time per call of each case; the cases take turns in every repeat so
+    that load on a shared machine hits them alike."""
+    best = dict.fromkeys(cases, float("inf"))
     m = len(auctions)
     for _ in range(repeats):
-        t0 = time.perf_counter()
-        for i in range(calls):
-            fn(auctions[i % m])
-        best = min(best, time.perf_counter() - t0)
-    return best / calls * 1e6
+        for name, fn in cases.items():
+            t0 = time.perf_counter()
+            for i in range(calls):
+                fn(auctions[i % m])
+            best[name] = min(best[name], time.perf_counter() - t0)
+    return {name: t / calls * 1e6 for name, t in best.items()}
 
 
 def main() -> None:
     ap = argparse.ArgumentParser()
     ap.add_argument("--calls", type=int, default=10_000)
-    ap.add_argument("--repeats", type=int, default=5)
+    ap.add_argument("--repeats", type=int, default=7)
     ap.add_argument("--distinct", type=int, default=70)
     args = ap.parse_args()
     auctions = market(args.distinct)
@@ -62,7 +65,7 @@ def main() -> None:
         "auction_scan": lambda a: auction_scan(a["data"], 50, a["open_price"], a["pre_close"]),
         "auction_false_sell": lambda a: auction_false_sell(a["data"], 50),
     }
-    results = {name: per_call_us(fn, auctions, args.calls, args.repeats) for name, fn in cases.items()}
+    results = per_call_us(cases, auctions, args.calls, args.repeats)
     floor = next(iter(results.values()))
     print(f"{args.calls} calls, 200 snapshots each, best of {args.repeats}")
     for name, us in results.items():

@@ -41,10 +41,6 @@ std::vector<AuctionTick> auction_window(std::span<const AuctionTick> ticks) {
     return out;
 }
 
-std::int64_t price_level(double price) {
-    return saturating_cast<std::int64_t>(std::floor(price * 100.0 + 0.5));
-}
-
 std::size_t distinct_levels(std::span<const AuctionTick> ticks) {
     const std::size_t n = ticks.size();
     if (n == 0) return 0;

@@ -1,12 +1,14 @@
 #pragma once
 // The opening call-auction snapshot shared by the scan, the morphology and the
 // false-sell detector, and the one error those analyses report to callers.
+#include <cmath>
 #include <cstdint>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "zj_core/common/numeric.hpp"
 #include "zj_core/common/time_of_day.hpp"
 
 namespace zj_core::auction {
@@ -45,7 +47,7 @@ constexpr bool in_auction_window(TimeOfDay t) {
 std::vector<AuctionTick> auction_window(std::span<const AuctionTick> ticks);
 
 // floor(price * 100 + 0.5) as a saturating 64-bit level (NaN gives 0).
-std::int64_t price_level(double price);
+inline std::int64_t price_level(double price) { return saturating_cast<std::int64_t>(std::floor(price * 100.0 + 0.5)); }
 
 // Number of distinct price levels among the prices.
 std::size_t distinct_levels(std::span<const AuctionTick> ticks);
