@@ -20,14 +20,13 @@ std::optional<FalseSellResult> FalseSellDetector::analyze_inner(std::span<const 
     if (w.size() < kMinTicks) return std::nullopt;
     const std::size_t n = w.size();
     const double dn = static_cast<double>(n);
-    // The peak position below orders every price of the window.
-    require_no_nan(w);
 
     FalseSellResult r;
     r.n = static_cast<std::uint32_t>(n);
 
     std::size_t neg = 0, absorbed = 0, big = 0, peak = 0, run = 0, longest_run = 0;
     std::optional<std::size_t> last_pos;
+    const AuctionTick* first_nan = nullptr;
     std::int32_t max_match = w[0].matched;
     for (std::size_t i = 0; i < n; ++i) {
         const AuctionTick& t = w[i];
@@ -43,11 +42,15 @@ std::optional<FalseSellResult> FalseSellDetector::analyze_inner(std::span<const 
         if (i > 0 && w[i - 1].unmatched < 0 && t.unmatched >= 0 && t.price >= w[i - 1].price - 0.005)
             ++absorbed;
         if (t.price >= w[peak].price) peak = i;  // the last of equal highs
+        if (std::isnan(t.price) && !first_nan) first_nan = &t;
         max_match = std::max(max_match, t.matched);
         if (t.matched >= 1000) ++big;
         r.net_um += t.unmatched;
         r.total_amt += static_cast<double>(t.matched) * t.price * 100.0;
     }
+
+    // The peak position orders every price of the window: a NaN has no place.
+    if (first_nan) throw NanPriceError(first_nan->time);
 
     const double neg_ratio = static_cast<double>(neg) / dn;
     double s = neg_ratio > 0.6 ? 0.2 : neg_ratio > 0.4 ? 0.12 : neg_ratio > 0.25 ? 0.06 : 0.0;

@@ -47,6 +47,7 @@ struct Shape {
     Ticks all, first_half, second_half;
     double p_first, p_last;
     double hi, lo;  // over all prices, NaN skipped
+    std::size_t level_count;
 };
 
 // 涨停试盘型: near the limit-up price in the first half, then lets go.
@@ -69,7 +70,7 @@ double limit_up_probe(const Shape& s, double limit_up) {
 // 阶梯攀升型: a climb through many levels on growing volume, without a sharp dip.
 double staircase(const Shape& s) {
     if (s.p_first >= s.p_last) return 0.0;
-    const std::size_t c = distinct_levels(s.all);
+    const std::size_t c = s.level_count;
     const double levels =
         c == 0 ? 0.0 : std::fmin(std::fmax((static_cast<double>(c) - 2.0) * 0.25, 0.0), 1.0) * 0.4;
     const std::int64_t a = sum_matched(s.first_half);
@@ -148,6 +149,10 @@ double divergence(const Shape& s) {
 }  // namespace
 
 MorphologyResult classify_morphology(Ticks ticks, double limit_up, double limit_down) {
+    return classify_morphology(ticks, limit_up, limit_down, distinct_levels(ticks));
+}
+
+MorphologyResult classify_morphology(Ticks ticks, double limit_up, double limit_down, std::size_t level_count) {
     MorphologyResult out;
     const std::size_t n = ticks.size();
     if (n == 0) {
@@ -156,7 +161,7 @@ MorphologyResult classify_morphology(Ticks ticks, double limit_up, double limit_
     }
 
     Shape s{ticks, ticks.first(n / 2), ticks.subspan(n / 2), ticks.front().price, ticks.back().price,
-            -kInf, kInf};
+            -kInf, kInf, level_count};
     double price_sum = 0.0;
     for (const AuctionTick& t : ticks) {
         if (t.price > s.hi) s.hi = t.price;  // NaN never compares true: skipped

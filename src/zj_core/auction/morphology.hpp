@@ -50,5 +50,9 @@ struct MorphologyResult {
 // first half (with the matching limit known) or before 09:20.
 MorphologyResult classify_morphology(std::span<const AuctionTick> ticks, double limit_up,
                                      double limit_down);
+// The same for a caller that has already counted the distinct price levels of
+// the ticks.
+MorphologyResult classify_morphology(std::span<const AuctionTick> ticks, double limit_up, double limit_down,
+                                     std::size_t level_count);
 
 }  // namespace zj_core::auction

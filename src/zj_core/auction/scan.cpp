@@ -17,8 +17,7 @@ struct Steps {
     std::uint32_t eff = 0;
 };
 
-Steps count_steps(std::span<const AuctionTick> ts) {
-    const std::size_t count = distinct_levels(ts);
+Steps steps_of(std::size_t count) {
     Steps s;
     s.steps = count == 0 ? 0 : static_cast<std::uint32_t>(count - 1);
     s.eff = s.steps >= 2 ? s.steps : 0;
@@ -56,27 +55,42 @@ std::optional<ScanResult> AuctionScanner::analyze_filter(std::span<const Auction
     if (w.size() < kMinTicks) return std::nullopt;
     const std::size_t n = w.size();
 
-    // Snapshots from 09:20:00 on: the late level walk, the volume base, P920.
-    std::vector<AuctionTick> late;
-    late.reserve(n);
-    for (const AuctionTick& t : w)
-        if (t.time >= kTime0920) late.push_back(t);
-
-    ScanResult r;
-    const Steps all_steps = count_steps(w);
-    r.steps = all_steps.steps;
-    r.eff_steps = all_steps.eff;
-    const std::uint32_t late_eff = count_steps(late).eff;
-
-    // Sell/buy alternation in 09:20:00-09:22:59.
+    // One pass: price levels of the window and of its part from 09:20:00 on
+    // (the late walk, the volume base and P920), the sell/buy alternation in
+    // 09:20:00-09:22:59, the largest matched volume and the price sum.
+    std::vector<std::int64_t> levels(n), late_levels;
+    std::vector<std::int32_t> late_matched;
+    late_levels.reserve(n);
+    late_matched.reserve(n);
+    std::optional<double> p920;
     std::size_t alt_count = 0;
     std::optional<std::size_t> last_neg, last_pos;
-    for (const AuctionTick& t : w) {
-        if (!in_alternation_window(t.time)) continue;
-        if (t.unmatched < 0) last_neg = alt_count;
-        if (t.unmatched > 0) last_pos = alt_count;
-        ++alt_count;
+    std::int32_t max_matched = w[0].matched;
+    double price_sum = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const AuctionTick& t = w[i];
+        levels[i] = price_level(t.price);
+        if (t.time >= kTime0920) {
+            late_levels.push_back(levels[i]);
+            late_matched.push_back(t.matched);
+            if (!p920) p920 = t.price;
+        }
+        if (in_alternation_window(t.time)) {
+            if (t.unmatched < 0) last_neg = alt_count;
+            if (t.unmatched > 0) last_pos = alt_count;
+            ++alt_count;
+        }
+        max_matched = std::max(max_matched, t.matched);
+        price_sum += t.price;
     }
+
+    ScanResult r;
+    const std::size_t level_count = count_distinct(levels);
+    const Steps all_steps = steps_of(level_count);
+    r.steps = all_steps.steps;
+    r.eff_steps = all_steps.eff;
+    const std::uint32_t late_eff = steps_of(count_distinct(late_levels)).eff;
+
     if (alt_count >= 3 && last_neg && last_pos) {
         r.neg_pos_alt = true;
         r.buy_rev = *last_neg < *last_pos;
@@ -86,10 +100,10 @@ std::optional<ScanResult> AuctionScanner::analyze_filter(std::span<const Auction
     const double end_avg = (static_cast<double>(w[n - 3].matched) + static_cast<double>(w[n - 2].matched) +
                             static_cast<double>(w[n - 1].matched)) / 3.0;
     double base;
-    if (late.size() > 3) {
+    if (late_matched.size() > 3) {
         double sum = 0.0;
-        for (std::size_t i = 0; i + 3 < late.size(); ++i) sum += static_cast<double>(late[i].matched);
-        base = sum / static_cast<double>(late.size() - 3);
+        for (std::size_t i = 0; i + 3 < late_matched.size(); ++i) sum += static_cast<double>(late_matched[i]);
+        base = sum / static_cast<double>(late_matched.size() - 3);
     } else {
         const std::size_t h = n / 2;
         base = (static_cast<double>(w[h - 1].matched) + static_cast<double>(w[h].matched) +
@@ -109,16 +123,9 @@ std::optional<ScanResult> AuctionScanner::analyze_filter(std::span<const Auction
     s += std::clamp(0.5 * vr, 0.0, 1.0) * 0.15;
     if (r.end_p) s += 0.15;
 
-    const double p920 = late.empty() ? w[0].price : late.front().price;
-    if (w[n - 1].price < p920 - 0.01) s *= 0.5;
+    if (w[n - 1].price < p920.value_or(w[0].price) - 0.01) s *= 0.5;
     if (n < 20) s *= 0.8;
 
-    std::int32_t max_matched = w[0].matched;
-    double price_sum = 0.0;
-    for (const AuctionTick& t : w) {
-        max_matched = std::max(max_matched, t.matched);
-        price_sum += t.price;
-    }
     const double amount = static_cast<double>(max_matched) * (price_sum / static_cast<double>(n)) * 100.0;
     if (amount < 500000.0)
         s *= 0.6;
@@ -134,7 +141,7 @@ std::optional<ScanResult> AuctionScanner::analyze_filter(std::span<const Auction
         lim_up = *limit_up;
         lim_down = *limit_down;
     }
-    MorphologyResult morph = classify_morphology(w, lim_up, lim_down);
+    MorphologyResult morph = classify_morphology(w, lim_up, lim_down, level_count);
 
     if (alt_count < 3) s *= 0.5;
 

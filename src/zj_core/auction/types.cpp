@@ -41,22 +41,10 @@ std::vector<AuctionTick> auction_window(std::span<const AuctionTick> ticks) {
     return out;
 }
 
-std::size_t distinct_levels(std::span<const AuctionTick> ticks) {
-    const std::size_t n = ticks.size();
-    if (n == 0) return 0;
-    std::int64_t small[256];
-    std::vector<std::int64_t> large;
-    std::int64_t* levels = small;
-    if (n > std::size(small)) {
-        large.resize(n);
-        levels = large.data();
-    }
-    std::int64_t lo = std::numeric_limits<std::int64_t>::max(), hi = std::numeric_limits<std::int64_t>::min();
-    for (std::size_t i = 0; i < n; ++i) {
-        levels[i] = price_level(ticks[i].price);
-        lo = std::min(lo, levels[i]);
-        hi = std::max(hi, levels[i]);
-    }
+std::size_t count_distinct(std::span<std::int64_t> levels) {
+    if (levels.empty()) return 0;
+    const auto [lo_it, hi_it] = std::minmax_element(levels.begin(), levels.end());
+    const std::int64_t lo = *lo_it, hi = *hi_it;
     // An auction's levels sit within a few hundred cents of each other: mark
     // them in a bitmap. Wide spreads (bad prints, saturated levels) sort.
     const std::uint64_t span = static_cast<std::uint64_t>(hi) - static_cast<std::uint64_t>(lo);
@@ -69,16 +57,22 @@ std::size_t distinct_levels(std::span<const AuctionTick> ticks) {
             seen_large.resize(words);
             seen = seen_large.data();
         }
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::uint64_t off = static_cast<std::uint64_t>(levels[i]) - static_cast<std::uint64_t>(lo);
+        for (const std::int64_t l : levels) {
+            const std::uint64_t off = static_cast<std::uint64_t>(l) - static_cast<std::uint64_t>(lo);
             seen[off / 64] |= std::uint64_t{1} << (off % 64);
         }
         std::size_t count = 0;
         for (std::size_t w = 0; w < words; ++w) count += static_cast<std::size_t>(std::popcount(seen[w]));
         return count;
     }
-    std::sort(levels, levels + n);
-    return static_cast<std::size_t>(std::unique(levels, levels + n) - levels);
+    std::sort(levels.begin(), levels.end());
+    return static_cast<std::size_t>(std::unique(levels.begin(), levels.end()) - levels.begin());
+}
+
+std::size_t distinct_levels(std::span<const AuctionTick> ticks) {
+    std::vector<std::int64_t> levels(ticks.size());
+    for (std::size_t i = 0; i < ticks.size(); ++i) levels[i] = price_level(ticks[i].price);
+    return count_distinct(levels);
 }
 
 void require_no_nan(std::span<const AuctionTick> ticks) {

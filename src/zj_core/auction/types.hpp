@@ -49,6 +49,9 @@ std::vector<AuctionTick> auction_window(std::span<const AuctionTick> ticks);
 // floor(price * 100 + 0.5) as a saturating 64-bit level (NaN gives 0).
 inline std::int64_t price_level(double price) { return saturating_cast<std::int64_t>(std::floor(price * 100.0 + 0.5)); }
 
+// Number of distinct values among the levels (which it may reorder).
+std::size_t count_distinct(std::span<std::int64_t> levels);
+
 // Number of distinct price levels among the prices.
 std::size_t distinct_levels(std::span<const AuctionTick> ticks);
 
