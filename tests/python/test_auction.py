@@ -72,8 +72,12 @@ def test_arguments_reach_the_analyses():
 def test_datetime_time_reads_like_text():
     data = auction("divergence")["data"]
     as_time = [dict(d, time=dt.time.fromisoformat(d["time"])) for d in data]
-    assert auction_scan(as_time) == auction_scan(data)
-    assert auction_false_sell(as_time) == auction_false_sell(data)
+    unpadded = [dict(d, time=":".join(str(int(f)) for f in d["time"].split(":"))) for d in data]
+    for other in (as_time, unpadded):
+        assert auction_scan(other) == auction_scan(data)
+        assert auction_false_sell(other) == auction_false_sell(data)
+    leap = [dict(d, time="09:24:60") if i == 150 else d for i, d in enumerate(data)]  # 09:24:59 + 1 s
+    assert auction_false_sell(leap)["n"] == len(data)
 
 
 def test_nan_price_names_the_snapshot():
@@ -149,7 +153,8 @@ def test_record_errors(fn, data, exc, text):
     assert [sys.getrefcount(d) for d in data] == refs  # nothing held on to
 
 
-times = st.integers(9 * 3600 + 14 * 60, 9 * 3600 + 27 * 60).map(hms)
+seconds = st.integers(9 * 3600 + 14 * 60, 9 * 3600 + 27 * 60)
+times = st.one_of(seconds.map(hms), seconds.map(lambda s: dt.time(s // 3600, s // 60 % 60, s % 60, 500)))
 prices = st.one_of(st.floats(allow_nan=True, allow_infinity=True), st.floats(9.0, 11.0), st.integers(-5, 20))
 volumes = st.one_of(st.integers(-(2**31), 2**31 - 1), st.integers(-2000, 5000))
 snapshot = st.fixed_dictionaries({"time": times, "price": prices, "matched": volumes, "unmatched": volumes})
@@ -157,7 +162,7 @@ limit = st.one_of(st.none(), st.floats(allow_nan=True), st.integers(-1, 20))
 
 
 @settings(max_examples=200, deadline=None)
-@given(st.lists(snapshot, max_size=60).map(lambda xs: sorted(xs, key=lambda d: d["time"])),
+@given(st.lists(snapshot, max_size=60).map(lambda xs: sorted(xs, key=lambda d: str(d["time"]))),
        st.integers(-(2**31), 2**31 - 1), limit, limit, limit, limit)
 def test_random_auctions_never_crash(data, threshold, open_price, pre_close, limit_up, limit_down):
     for call in (lambda: auction_scan(data, threshold, open_price, pre_close, limit_up, limit_down),
