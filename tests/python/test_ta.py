@@ -178,6 +178,11 @@ def test_buffers_are_released_on_every_path():
         with pytest.raises((ValueError, TypeError)):
             bad()
     a.resize(100, refcheck=False)
+    # Refused buffers too: the wrong dtype, the wrong shape.
+    for refused in (np.arange(10), np.zeros((2, 5))):
+        with pytest.raises((ValueError, TypeError)):
+            ta.sma(refused, 2)
+        refused.resize(40, refcheck=False)
     m = array.array("d", PRICES)
     ta.mama(m * 4)
     m.append(1.0)  # array.array refuses this while a buffer is exported
