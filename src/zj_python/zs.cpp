@@ -72,24 +72,29 @@ struct TimeKeys {
 
 // Unix seconds first, then the text ("%Y-%m-%d %H:%M:%S" as UTC, else RFC 3339
 // with an offset). A timestamp outside years 0000-9999 is an error rather
-// than a stand-in date.
-DateTime read_date_time(PyObject* item, const KeySet& keys, const TimeKeys& k) {
-    const Field unix = field(item, keys[k.unix_key]);
-    std::int64_t secs = 0;
-    if (unix.present() && read_unix(unix.get(), secs) == UnixRead::Seconds) {
-        if (auto t = DateTime::from_unix(secs)) return *t;
-        raise_bad_time(k);
+// than a stand-in date. `text` is the looked-up text key; `unix_absent` says
+// the Unix key is known to be absent.
+DateTime read_date_time(PyObject* item, const KeySet& keys, const TimeKeys& k, const Field& text,
+                        bool unix_absent, zj_core::DateTimeReader& texts) {
+    if (!unix_absent) {
+        const Field unix = field(item, keys[k.unix_key]);
+        std::int64_t secs = 0;
+        if (unix.present() && read_unix(unix.get(), secs) == UnixRead::Seconds) {
+            if (auto t = DateTime::from_unix(secs)) return *t;
+            raise_bad_time(k);
+        }
     }
-    const Field text = field(item, keys[k.text_key]);
     if (auto s = try_str(text.get())) {
-        if (auto t = zj_core::parse_ymd_hms(*s)) return *t;
-        if (auto t = zj_core::parse_rfc3339(*s)) return *t;
+        DateTime t;
+        if (texts.read(*s, t)) return t;
     }
     raise_bad_time(k);
 }
 
-Direction read_direction(const Field& value) {
+Direction read_direction(const Field& value, PyObject* up, PyObject* down) {
     PyObject* o = value.require("direction");
+    if (o == up) return Direction::Up;  // literals are interned: most texts are these objects
+    if (o == down) return Direction::Down;
     if (!PyUnicode_Check(o)) to_str(o);            // the str conversion's TypeError
     const std::optional<std::string_view> text = try_str(o);  // unencodable text is just not a direction
     if (text == "Up" || text == "向上") return Direction::Up;
@@ -101,16 +106,22 @@ constexpr TimeKeys kStart{3, 4, "sdt_ts", "sdt"};
 constexpr TimeKeys kEnd{5, 6, "edt_ts", "edt"};
 
 std::vector<zj_core::zs::Bi> strokes_from_dicts(PyObject* bis) {
-    const KeySet keys{"direction", "high", "low", "sdt_ts", "sdt", "edt_ts", "edt"};
+    const KeySet keys{"direction", "high", "low", "sdt_ts", "sdt", "edt_ts", "edt", "Up", "Down"};
     std::vector<zj_core::zs::Bi> out;
     out.reserve(static_cast<std::size_t>(list_size(bis)));
+    zj_core::DateTimeReader texts;  // strokes chain: each start repeats the last end
     for_each_dict(bis, [&](PyObject* item) {
         zj_core::zs::Bi b;
-        b.direction = read_direction(field(item, keys[0]));
+        b.direction = read_direction(field(item, keys[0]), keys[7], keys[8]);
         b.high = field(item, keys[1]).f64("high");
         b.low = field(item, keys[2]).f64("low");
-        b.sdt = read_date_time(item, keys, kStart);
-        b.edt = read_date_time(item, keys, kEnd);
+        // A stroke of exactly the five keys direction, high, low, sdt and edt
+        // has no Unix keys: skip looking them up (lookups have no effects, so
+        // the order of reading is unchanged for the caller).
+        const Field sdt = field(item, keys[4]), edt = field(item, keys[6]);
+        const bool texts_only = sdt.present() && edt.present() && PyDict_Size(item) == 5;
+        b.sdt = read_date_time(item, keys, kStart, sdt, texts_only, texts);
+        b.edt = read_date_time(item, keys, kEnd, edt, texts_only, texts);
         out.push_back(b);
     });
     return out;

@@ -203,3 +203,30 @@ TEST(DateTime, WritingAnUnrepresentableValueIsAnInternalFailure) {
     EXPECT_THROW(zj_core::to_rfc3339(DateTime{DateTime::kMaxDays + 1, 0, 0}), zj_core::InternalFailure);
     EXPECT_THROW(zj_core::to_rfc3339(DateTime{0, 86400, 0}), zj_core::InternalFailure);
 }
+
+TEST(DateTime, ReaderAgreesWithTheParsersOnAnySequence) {
+    const std::vector<std::string> pool = {
+        "2024-01-02 09:30:00", "2024-01-02 09:30:00", "2024-01-02 24:00:00", "2024-01-02 9:30:000",
+        "2024-01-02 9:3:0",    "2024-01-02 23:59:60", "2024-02-30 10:00:00", "2024-02-30 11:00:00",
+        "2024-01-02T09:30:00Z", "2024-01-02 10:00:00", "2024-01-02 17:30:00+08:00", "2024-01-03 00:00:00",
+        "2024-01-02 1x:00:00", "2024-01-02 10:00:0x", "2024-01-02 10-00-00", "",
+        "2023-02-28 23:59:59", "2023-02-29 00:00:00", "2024-01-02t10:00:00.5z", "2024-01-02 10:00:61",
+    };
+    auto stateless = [](std::string_view s) {
+        auto t = zj_core::parse_ymd_hms(s);
+        return t ? t : zj_core::parse_rfc3339(s);
+    };
+    std::mt19937 rng(3);
+    std::uniform_int_distribution<std::size_t> pick(0, pool.size() - 1);
+    zj_core::DateTimeReader reader;
+    for (int i = 0; i < 5000; ++i) {
+        const std::string& text = pool[i < static_cast<int>(pool.size()) ? static_cast<std::size_t>(i) : pick(rng)];
+        DateTime got;
+        const bool ok = reader.read(text, got);
+        const auto want = stateless(text);
+        ASSERT_EQ(ok, want.has_value()) << i << " " << text;
+        if (ok) {
+            ASSERT_EQ(got, *want) << i << " " << text;
+        }
+    }
+}

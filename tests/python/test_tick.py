@@ -231,8 +231,8 @@ def test_cancel_reasons_and_kept_charts():
     assert r["should_cancel"] and r["cancel_reason"] == "收盘位置过低(0.00<0.3); 尾盘跳水(-2.0%)"
     # A low above the last price gives a negative position, kept as it is.
     r = tick_analysis(data, 10.0, low_price=9.9)
-    assert r["close_pos"] == pytest.approx(-1.0)
-    assert r["cancel_reason"].startswith("收盘位置过低(-1.00<0.3)")
+    assert r["close_pos"] == pytest.approx(-0.5)
+    assert r["cancel_reason"].startswith("收盘位置过低(-0.50<0.3)")
 
 
 @pytest.mark.parametrize("pattern", MINUTE_PATTERNS)

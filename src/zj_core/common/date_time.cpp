@@ -1,5 +1,8 @@
 #include "zj_core/common/date_time.hpp"
 
+#include <cstring>
+#include <utility>
+
 #include "zj_core/common/failure.hpp"
 #include "zj_core/common/time_of_day.hpp"
 
@@ -54,14 +57,16 @@ bool valid_date(unsigned year, unsigned month, unsigned day) {
 }
 
 // Builds a UTC date-time from local fields and an offset east of UTC in
-// seconds; absent when the UTC date leaves years 0000 to 9999.
-std::optional<DateTime> assemble(unsigned year, unsigned month, unsigned day, std::uint32_t secs_of_day,
-                                 std::uint32_t nanos, std::int64_t offset_secs) {
+// seconds; false when the UTC date leaves years 0000 to 9999.
+bool assemble(unsigned year, unsigned month, unsigned day, std::uint32_t secs_of_day, std::uint32_t nanos,
+              std::int64_t offset_secs, DateTime& out) {
     const std::int64_t total = static_cast<std::int64_t>(secs_of_day) - offset_secs;
     const std::int64_t days = days_from_civil(year, month, day) + floor_div(total, kSecsPerDay);
-    if (days < DateTime::kMinDays || days > DateTime::kMaxDays) return std::nullopt;
-    const auto secs = static_cast<std::uint32_t>(total - floor_div(total, kSecsPerDay) * kSecsPerDay);
-    return DateTime{days, secs, nanos};
+    if (days < DateTime::kMinDays || days > DateTime::kMaxDays) return false;
+    out.days = days;
+    out.secs = static_cast<std::uint32_t>(total - floor_div(total, kSecsPerDay) * kSecsPerDay);
+    out.nanos = nanos;
+    return true;
 }
 
 }  // namespace
@@ -76,6 +81,14 @@ unsigned days_in_month(std::int64_t year, unsigned month) {
 
 // Civil-calendar conversions over 400-year eras (H. Hinnant's algorithms).
 std::int64_t days_from_civil(std::int64_t y, unsigned m, unsigned d) {
+    if (y >= 1 && y <= 400'000) {
+        // Years of the common range in unsigned arithmetic (eras counted from 0000).
+        const auto yy = static_cast<std::uint32_t>(y) - (m <= 2);
+        const std::uint32_t era = yy / 400, yoe = yy - era * 400;
+        const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+        const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+        return static_cast<std::int64_t>(era) * 146097 + static_cast<std::int64_t>(doe) - 719468;
+    }
     y -= m <= 2;
     const std::int64_t era = floor_div(y, 400);
     const auto yoe = static_cast<unsigned>(y - era * 400);                    // [0, 399]
@@ -103,28 +116,64 @@ std::optional<DateTime> DateTime::from_unix(std::int64_t secs) {
     return DateTime{days, static_cast<std::uint32_t>(secs - days * kSecsPerDay), 0};
 }
 
-std::optional<DateTime> parse_ymd_hms(std::string_view s) {
+namespace {
+
+// The parsers write into `out` and say whether the text matched; the public
+// forms wrap them in std::optional. (Returning the optional from the hot loop
+// costs store-forwarding stalls that a plain flag does not.)
+
+// "hh:mm:ss" at full width.
+bool full_width_hms(const char* p, std::uint32_t& secs, std::uint32_t& nanos) {
+    const auto dg = [p](int i) { return static_cast<unsigned>(static_cast<unsigned char>(p[i])) - '0'; };
+    if (p[2] != ':' || p[5] != ':') return false;
+    const unsigned h0 = dg(0), h1 = dg(1), m0 = dg(3), m1 = dg(4), s0 = dg(6), s1 = dg(7);
+    if ((h0 > 9) | (h1 > 9) | (m0 > 9) | (m1 > 9) | (s0 > 9) | (s1 > 9)) return false;
+    const unsigned hour = h0 * 10 + h1, minute = m0 * 10 + m1, second = s0 * 10 + s1;
+    if (hour > 23 || minute > 59 || second > 60) return false;
+    // A leap second is second 59 with one extra second of nanoseconds.
+    secs = hour * 3600 + minute * 60 + (second == 60 ? 59 : second);
+    nanos = second == 60 ? 1'000'000'000u : 0u;
+    return true;
+}
+
+// "YYYY-MM-DD hh:mm:ss" with every field at full width, the common case, read
+// without the general scanner. The caller guarantees 19 characters.
+bool full_width_ymd_hms(std::string_view s, DateTime& out) {
+    if (s[4] != '-' || s[7] != '-' || s[10] != ' ') return false;
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const auto dg = [p](int i) { return static_cast<unsigned>(p[i]) - '0'; };
+    const unsigned y0 = dg(0), y1 = dg(1), y2 = dg(2), y3 = dg(3), mo0 = dg(5), mo1 = dg(6), d0 = dg(8), d1 = dg(9);
+    if ((y0 > 9) | (y1 > 9) | (y2 > 9) | (y3 > 9) | (mo0 > 9) | (mo1 > 9) | (d0 > 9) | (d1 > 9)) return false;
+    const unsigned year = y0 * 1000 + y1 * 100 + y2 * 10 + y3, month = mo0 * 10 + mo1, day = d0 * 10 + d1;
+    if (!valid_date(year, month, day)) return false;
+    if (!full_width_hms(s.data() + 11, out.secs, out.nanos)) return false;
+    out.days = days_from_civil(year, month, day);
+    return true;
+}
+
+bool ymd_hms(std::string_view s, DateTime& out) {
+    if (s.size() == 19 && full_width_ymd_hms(s, out)) return true;
     unsigned year = 0, month = 0, day = 0;
     if (!take_fixed(s, 4, year) || !take_char(s, '-') || !take_short(s, month) || !take_char(s, '-') ||
         !take_short(s, day) || !take_char(s, ' '))
-        return std::nullopt;
-    if (!valid_date(year, month, day)) return std::nullopt;
+        return false;
+    if (!valid_date(year, month, day)) return false;
     TimeOfDay tod;
-    if (parse_hms(s, tod) != TimeParseError::None) return std::nullopt;
-    return assemble(year, month, day, tod.secs, tod.nanos, 0);
+    if (parse_hms(s, tod) != TimeParseError::None) return false;
+    return assemble(year, month, day, tod.secs, tod.nanos, 0, out);
 }
 
-std::optional<DateTime> parse_rfc3339(std::string_view s) {
+bool rfc3339(std::string_view s, DateTime& out) {
     unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     if (!take_fixed(s, 4, year) || !take_char(s, '-') || !take_fixed(s, 2, month) || !take_char(s, '-') ||
         !take_fixed(s, 2, day))
-        return std::nullopt;
-    if (s.empty() || (s[0] != 'T' && s[0] != 't' && s[0] != ' ')) return std::nullopt;
+        return false;
+    if (s.empty() || (s[0] != 'T' && s[0] != 't' && s[0] != ' ')) return false;
     s.remove_prefix(1);
     if (!take_fixed(s, 2, hour) || !take_char(s, ':') || !take_fixed(s, 2, minute) || !take_char(s, ':') ||
         !take_fixed(s, 2, second))
-        return std::nullopt;
-    if (!valid_date(year, month, day) || hour > 23 || minute > 59 || second > 60) return std::nullopt;
+        return false;
+    if (!valid_date(year, month, day) || hour > 23 || minute > 59 || second > 60) return false;
 
     std::uint32_t nanos = 0;
     if (take_char(s, '.')) {
@@ -138,31 +187,74 @@ std::optional<DateTime> parse_rfc3339(std::string_view s) {
             ++digits;
             s.remove_prefix(1);
         }
-        if (digits == 0) return std::nullopt;
+        if (digits == 0) return false;
     }
 
     std::int64_t offset = 0;
-    if (s.empty()) return std::nullopt;
+    if (s.empty()) return false;
     if (s[0] == 'Z' || s[0] == 'z') {
         s.remove_prefix(1);
     } else if (s[0] == '+' || s[0] == '-') {
         const bool east = s[0] == '+';
         s.remove_prefix(1);
         unsigned oh = 0, om = 0;
-        if (!take_fixed(s, 2, oh) || !take_char(s, ':') || !take_fixed(s, 2, om)) return std::nullopt;
-        if (oh > 23 || om > 59) return std::nullopt;
+        if (!take_fixed(s, 2, oh) || !take_char(s, ':') || !take_fixed(s, 2, om)) return false;
+        if (oh > 23 || om > 59) return false;
         offset = static_cast<std::int64_t>(oh) * 3600 + om * 60;
         if (!east) offset = -offset;
     } else {
-        return std::nullopt;
+        return false;
     }
-    if (!s.empty()) return std::nullopt;
+    if (!s.empty()) return false;
 
     if (second == 60) {
         second = 59;
         nanos += 1'000'000'000u;
     }
-    return assemble(year, month, day, hour * 3600 + minute * 60 + second, nanos, offset);
+    return assemble(year, month, day, hour * 3600 + minute * 60 + second, nanos, offset, out);
+}
+
+}  // namespace
+
+std::optional<DateTime> parse_ymd_hms(std::string_view s) {
+    DateTime t;
+    if (!ymd_hms(s, t)) return std::nullopt;
+    return t;
+}
+
+std::optional<DateTime> parse_rfc3339(std::string_view s) {
+    DateTime t;
+    if (!rfc3339(s, t)) return std::nullopt;
+    return t;
+}
+
+bool DateTimeReader::read(std::string_view text, DateTime& out) {
+    if (last_size_ != 0 && text.size() == last_size_ && std::memcmp(text.data(), last_, last_size_) == 0) {
+        out = last_value_;
+        return true;
+    }
+    const bool full_width = text.size() == 19 && text[4] == '-' && text[7] == '-' && text[10] == ' ';
+    bool ok;
+    if (full_width && last_full_width_ && std::memcmp(text.data(), last_, 11) == 0) {
+        // Same date as the last full-width text: only the time is new.
+        out.days = last_value_.days;
+        ok = full_width_hms(text.data() + 11, out.secs, out.nanos) || ymd_hms(text, out);
+    } else {
+        ok = ymd_hms(text, out) || rfc3339(text, out);
+    }
+    if (ok && text.size() <= sizeof last_) {
+        std::memcpy(last_, text.data(), text.size());
+        last_size_ = text.size();
+        last_value_ = out;
+        // A 19-character text can only have been read as "%Y-%m-%d %H:%M:%S"
+        // (RFC 3339 needs an offset), so with the separators in place its first
+        // 11 characters are a valid date, that of last_value_.
+        last_full_width_ = full_width;
+    } else {
+        last_size_ = 0;
+        last_full_width_ = false;
+    }
+    return ok;
 }
 
 std::string to_rfc3339(const DateTime& t) {

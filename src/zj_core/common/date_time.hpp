@@ -64,6 +64,22 @@ unsigned days_in_month(std::int64_t year, unsigned month);
 std::optional<DateTime> parse_ymd_hms(std::string_view text);
 std::optional<DateTime> parse_rfc3339(std::string_view text);
 
+// Reads texts in either form ("%Y-%m-%d %H:%M:%S" first, then RFC 3339),
+// remembering the last text read: a repeated text is not parsed again, and a
+// full-width "YYYY-MM-DD hh:mm:ss" text sharing the previous one's date only
+// has its time read. Results are those of the two parsers.
+class DateTimeReader {
+public:
+    // False when the text is in neither form (`out` is then unspecified).
+    bool read(std::string_view text, DateTime& out);
+
+private:
+    char last_[48] = {};
+    std::size_t last_size_ = 0;  // 0: nothing remembered
+    bool last_full_width_ = false;
+    DateTime last_value_;
+};
+
 // RFC 3339 in UTC with the offset written "+00:00", e.g.
 // "2024-01-02T09:30:00+00:00". A non-zero sub-second part is written after
 // the seconds with 3 digits when it is whole milliseconds, 6 when whole
