@@ -25,7 +25,9 @@ using Registration = void (*)(PyObject*);
 
 // In the order of the module's function table.
 constexpr Registration kRegistrations[] = {
+    &register_tick,
     &register_dispatch,
+    &register_zs,
 };
 
 int exec_module(PyObject* module) {

@@ -10,6 +10,8 @@ void add_function(PyObject* module, PyMethodDef* def);
 
 // Registration routines of the binding areas, called in this order by the
 // module's execution step so that the functions appear in table order.
+void register_tick(PyObject* module);      // tick_analysis
 void register_dispatch(PyObject* module);  // generate_zj_signals, zj_signal_list
+void register_zs(PyObject* module);        // get_zs_seq
 
 }  // namespace zj_python

@@ -5,5 +5,7 @@ standard library, and returns plain lists of dicts ready for zjkit's functions.
 """
 
 from zjkit.sample.bars import daily_bars
+from zjkit.sample.minute import MINUTE_PATTERNS, minute_chart, minute_charts, minute_times
+from zjkit.sample.strokes import strokes
 
 __all__ = ["daily_bars"]
