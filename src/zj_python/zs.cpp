@@ -132,7 +132,7 @@ Ref py_get_zs_seq(PyObject* bis) {
     const std::vector<zj_core::zs::Zs> zones = zj_core::zs::get_zs_seq(strokes);
 
     const KeySet keys{"zg", "zd", "zz", "gg", "dd", "sdir", "edir", "sdt", "edt", "sdt_ts", "edt_ts"};
-    const Ref up = py_str("Up"), down = py_str("Down");
+    const Ref up = py_str(direction_name(Direction::Up)), down = py_str(direction_name(Direction::Down));
     auto dir = [&](Direction d) { return Ref::borrow(d == Direction::Up ? up.get() : down.get()); };
 
     Ref out = Ref::check(PyList_New(static_cast<Py_ssize_t>(zones.size())));
