@@ -72,9 +72,9 @@ struct TimeKeys {
 
 // Unix seconds first, then the text ("%Y-%m-%d %H:%M:%S" as UTC, else RFC 3339
 // with an offset). A timestamp outside years 0000-9999 is an error rather
-// than a stand-in date. `text` is the looked-up text key; `unix_absent` says
-// the Unix key is known to be absent.
-DateTime read_date_time(PyObject* item, const KeySet& keys, const TimeKeys& k, const Field& text,
+// than a stand-in date. `text` is the text key when already looked up (else
+// NULL); `unix_absent` says the Unix key is known to be absent.
+DateTime read_date_time(PyObject* item, const KeySet& keys, const TimeKeys& k, const Field* text,
                         bool unix_absent, zj_core::DateTimeReader& texts) {
     if (!unix_absent) {
         const Field unix = field(item, keys[k.unix_key]);
@@ -84,7 +84,8 @@ DateTime read_date_time(PyObject* item, const KeySet& keys, const TimeKeys& k, c
             raise_bad_time(k);
         }
     }
-    if (auto s = try_str(text.get())) {
+    const Field looked_up = text ? Field(Ref()) : field(item, keys[k.text_key]);
+    if (auto s = try_str(text ? text->get() : looked_up.get())) {
         DateTime t;
         if (texts.read(*s, t)) return t;
     }
@@ -111,18 +112,23 @@ std::vector<zj_core::zs::Bi> strokes_from_dicts(PyObject* bis) {
     out.reserve(static_cast<std::size_t>(list_size(bis)));
     zj_core::DateTimeReader texts;  // strokes chain: each start repeats the last end
     for_each_dict(bis, [&](PyObject* item) {
-        zj_core::zs::Bi b;
+        // Filled in place; on an error the call ends and the vector is dropped.
+        zj_core::zs::Bi& b = out.emplace_back();
         b.direction = read_direction(field(item, keys[0]), keys[7], keys[8]);
         b.high = field(item, keys[1]).f64("high");
         b.low = field(item, keys[2]).f64("low");
         // A stroke of exactly the five keys direction, high, low, sdt and edt
         // has no Unix keys: skip looking them up (lookups have no effects, so
         // the order of reading is unchanged for the caller).
-        const Field sdt = field(item, keys[4]), edt = field(item, keys[6]);
-        const bool texts_only = sdt.present() && edt.present() && PyDict_Size(item) == 5;
-        b.sdt = read_date_time(item, keys, kStart, sdt, texts_only, texts);
-        b.edt = read_date_time(item, keys, kEnd, edt, texts_only, texts);
-        out.push_back(b);
+        const Field sdt = field(item, keys[4]);
+        const Field edt = sdt.present() ? field(item, keys[6]) : Field(Ref());
+        if (sdt.present() && edt.present() && PyDict_Size(item) == 5) {
+            b.sdt = read_date_time(item, keys, kStart, &sdt, true, texts);
+            b.edt = read_date_time(item, keys, kEnd, &edt, true, texts);
+        } else {
+            b.sdt = read_date_time(item, keys, kStart, &sdt, false, texts);
+            b.edt = read_date_time(item, keys, kEnd, sdt.present() ? &edt : nullptr, false, texts);
+        }
     });
     return out;
 }
