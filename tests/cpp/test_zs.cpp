@@ -25,12 +25,12 @@ struct Stroke {
 
 // Stroke i runs from minute 10*i to minute 10*i + 10, so a zone's times tell
 // which strokes it holds.
-std::vector<Bi> strokes(const std::vector<Stroke>& spec) {
+std::vector<Bi> strokes(const std::vector<Stroke>& rows) {
     std::vector<Bi> out;
-    for (std::size_t i = 0; i < spec.size(); ++i) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
         const auto t0 = static_cast<std::int64_t>(i) * 600;
-        out.push_back(Bi{spec[i].high, spec[i].low, *DateTime::from_unix(t0), *DateTime::from_unix(t0 + 600),
-                         spec[i].dir == 'U' ? Direction::Up : Direction::Down});
+        out.push_back(Bi{rows[i].high, rows[i].low, *DateTime::from_unix(t0), *DateTime::from_unix(t0 + 600),
+                         rows[i].dir == 'U' ? Direction::Up : Direction::Down});
     }
     return out;
 }
@@ -116,14 +116,14 @@ TEST(ZsSeq, RandomStrokesArePartitionedInOrder) {
     std::uniform_real_distribution<double> price(5, 15);
     std::uniform_int_distribution<int> coin(0, 9);
     for (int round = 0; round < 300; ++round) {
-        std::vector<Stroke> spec;
+        std::vector<Stroke> rows;
         const int n = 1 + coin(rng) * 5;
         for (int i = 0; i < n; ++i) {
             double a = price(rng), b = price(rng);
             if (coin(rng) == 0) a = kNaN;
-            spec.push_back({coin(rng) < 5 ? 'U' : 'D', std::max(a, b), std::min(a, b)});
+            rows.push_back({coin(rng) < 5 ? 'U' : 'D', std::max(a, b), std::min(a, b)});
         }
-        const auto bis = strokes(spec);
+        const auto bis = strokes(rows);
         const auto zones = get_zs_seq(bis);
         ASSERT_FALSE(zones.empty());
         // Zones tile the strokes: each starts where the previous one ended.

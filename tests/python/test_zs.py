@@ -26,8 +26,8 @@ def bi(direction, high, low, i=0, **times):
     return out
 
 
-def seq(*spec):
-    return [bi(d, h, lo, i) for i, (d, h, lo) in enumerate(spec)]
+def seq(*rows):
+    return [bi(d, h, lo, i) for i, (d, h, lo) in enumerate(rows)]
 
 
 # ---- zone building -----------------------------------------------------------
@@ -217,8 +217,8 @@ price = st.one_of(st.floats(5, 15), st.just(math.nan), st.sampled_from([9.0, 10.
 
 @settings(max_examples=300)
 @given(st.lists(st.tuples(st.sampled_from(["Up", "Down", "向上", "向下"]), price, price), max_size=40))
-def test_random_strokes_form_ordered_zones(spec):
-    bis = seq(*spec)
+def test_random_strokes_form_ordered_zones(rows):
+    bis = seq(*rows)
     zones = get_zs_seq(bis)
     assert all(list(z) == ZONE_KEYS for z in zones)
     # Zones tile the strokes in order: each starts where the previous ended,
