@@ -402,10 +402,9 @@ Pairs greedy_pairs(const std::vector<TransactionPoint>& t) {
                 const bool price_ok =
                     std::fabs(t[i].price - t[j].price) <= std::max(t[i].price * 0.002, 0.01);
                 const std::int64_t m = std::max(t[i].vol, t[j].vol);
+                __extension__ const __int128 diff = static_cast<__int128>(t[i].vol) - t[j].vol;
                 const bool vol_ok =
-                    m > 0 && std::fabs(static_cast<double>(t[i].vol) - static_cast<double>(t[j].vol)) /
-                                     static_cast<double>(m) <=
-                                 0.15;
+                    m > 0 && static_cast<double>(diff < 0 ? -diff : diff) / static_cast<double>(m) <= 0.15;
                 if (price_ok && vol_ok) {
                     used[i] = used[j] = true;
                     out.emplace_back(i, j);
@@ -418,6 +417,9 @@ Pairs greedy_pairs(const std::vector<TransactionPoint>& t) {
     }
     return out;
 }
+
+// Always the price/volume index, the default, never the index.
+const std::size_t kDenseWindows[] = {0, 64, std::numeric_limits<std::size_t>::max()};
 
 TEST(MatchedPairs, Examples) {
     struct Case {
@@ -451,35 +453,40 @@ TEST(MatchedPairs, Examples) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Pairs got;
-        EXPECT_EQ(find_matched_pairs(c.tape, &got), c.pairs.size());
-        EXPECT_EQ(got, c.pairs);
         EXPECT_EQ(greedy_pairs(c.tape), c.pairs);
+        for (const std::size_t dense : kDenseWindows) {
+            Pairs got;
+            EXPECT_EQ(find_matched_pairs(c.tape, &got, dense), c.pairs.size());
+            EXPECT_EQ(got, c.pairs) << "dense window " << dense;
+        }
     }
 }
 
 TEST(MatchedPairs, SameAsGreedyScanOnRandomTapes) {
     std::mt19937_64 rng(20260311);
-    const std::int32_t flags[] = {0, 1, 0, 1, 0, 1, 2, 3, -1, -2, 1, 0};
-    const double prices[] = {10.00, 10.01, 10.02, 10.03, 10.05, 9.99};
-    const std::int64_t vols[] = {100, 110, 120, 90, 200, 0, -100, 1000, 870};
+    const std::int32_t flags[] = {0, 1, 0, 1, 0, 1, 2, 3, -1, -2, 1, 0, std::numeric_limits<std::int32_t>::min()};
+    const double prices[] = {10.00, 10.01, 10.02, 10.03, 10.05, 9.99, 2.00, 2.01, -3.0, NAN, INFINITY, -INFINITY};
+    const std::int64_t vols[] = {100, 110, 120, 90, 200, 0, -100, 1000, 870, 850, 1177, 1176,
+                                 std::numeric_limits<std::int64_t>::max(), std::numeric_limits<std::int64_t>::min()};
     const auto pick = [&](const auto& arr) { return arr[rng() % std::size(arr)]; };
     std::size_t formed = 0;
     for (int iter = 0; iter < 3000; ++iter) {
-        const std::size_t n = rng() % 120;
-        const unsigned max_step = 1 + static_cast<unsigned>(rng() % 4);
+        const std::size_t n = rng() % 200;
+        const unsigned max_step = static_cast<unsigned>(rng() % 4);  // 0: the whole tape in one second
         std::vector<TransactionPoint> tape;
         std::uint32_t t = hms(9, 30, 0);
         for (std::size_t k = 0; k < n; ++k) {
             t += static_cast<std::uint32_t>(rng() % (max_step + 1)) + (rng() % 40 == 0 ? 7 : 0);
             tape.push_back(trade(t, pick(prices), pick(vols), pick(flags)));
         }
-        Pairs fast;
-        const std::size_t count = find_matched_pairs(tape, &fast);
         const Pairs slow = greedy_pairs(tape);
-        ASSERT_EQ(fast, slow) << "iteration " << iter;
-        ASSERT_EQ(count, slow.size());
-        formed += count;
+        for (const std::size_t dense : kDenseWindows) {
+            Pairs fast;
+            const std::size_t count = find_matched_pairs(tape, &fast, dense);
+            ASSERT_EQ(fast, slow) << "iteration " << iter << ", dense window " << dense;
+            ASSERT_EQ(count, slow.size());
+        }
+        formed += slow.size();
     }
     EXPECT_GT(formed, 10000u);  // the tapes are dense enough to exercise pairing
 }
@@ -490,10 +497,13 @@ TEST(MatchedPairs, SameAsGreedyScanOnOneSidedBlocks) {
         std::vector<TransactionPoint> tape;
         for (std::size_t k = 0; k < 2 * side; ++k)
             tape.push_back(trade(hms(9, 30, 0) + static_cast<std::uint32_t>(k / 3), 10.0, 100, k < side ? 0 : 1));
-        Pairs fast;
-        find_matched_pairs(tape, &fast);
-        EXPECT_EQ(fast, greedy_pairs(tape)) << side;
-        EXPECT_FALSE(fast.empty());
+        const Pairs slow = greedy_pairs(tape);
+        EXPECT_FALSE(slow.empty());
+        for (const std::size_t dense : kDenseWindows) {
+            Pairs fast;
+            find_matched_pairs(tape, &fast, dense);
+            EXPECT_EQ(fast, slow) << side << " per side, dense window " << dense;
+        }
     }
 }
 

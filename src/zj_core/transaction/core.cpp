@@ -15,8 +15,6 @@ namespace {
 
 constexpr std::int64_t kClosingWindowStart = 14 * 3600;            // 14:00:00
 constexpr std::int64_t kClosingAuctionStart = 14 * 3600 + 57 * 60;  // 14:57:00
-constexpr std::int64_t kPairWindowSecs = 5;
-constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
 
 double f64(VolSum v) { return static_cast<double>(v); }
 
@@ -41,65 +39,6 @@ std::string join(const std::vector<std::string>& parts, std::string_view sep) {
 
 // ⌈num × n / den⌉ in integers: the share thresholds of the penalties.
 std::size_t ceil_share(std::size_t n, std::size_t num, std::size_t den) { return (n * num + den - 1) / den; }
-
-// The trades still open for pairing (directional and not yet used), indexed by
-// position in the tape. Each node of a segment tree keeps the smallest and the
-// largest flag among the open trades below it, which is enough to tell whether
-// a subtree holds an open trade whose flag differs from a given one.
-class OpenTrades {
-public:
-    explicit OpenTrades(std::span<const TransactionPoint> tape) : n_(tape.size()) {
-        while (leaves_ < n_) leaves_ <<= 1;
-        nodes_.assign(2 * leaves_, Node{});
-        for (std::size_t i = 0; i < n_; ++i)
-            if (is_directional(tape[i])) nodes_[leaves_ + i] = Node{tape[i].bs_flag, tape[i].bs_flag};
-        for (std::size_t v = leaves_ - 1; v >= 1; --v) pull(v);
-    }
-
-    bool is_open(std::size_t i) const { return !nodes_[leaves_ + i].empty(); }
-
-    void close(std::size_t i) {
-        std::size_t v = leaves_ + i;
-        nodes_[v] = Node{};
-        for (v >>= 1; v >= 1; v >>= 1) pull(v);
-    }
-
-    // First open trade at index >= from whose flag is not `flag`, or kNone.
-    std::size_t first_other(std::size_t from, std::int32_t flag) const {
-        if (from >= n_) return kNone;
-        std::size_t v = leaves_ + from;
-        for (;;) {
-            if (nodes_[v].has_other(flag)) {
-                while (v < leaves_) {
-                    v <<= 1;
-                    if (!nodes_[v].has_other(flag)) ++v;
-                }
-                return v - leaves_;
-            }
-            while (v & 1) v >>= 1;  // climb while v is a right child
-            if (v == 0) return kNone;
-            ++v;  // the subtree just right of everything searched so far
-        }
-    }
-
-private:
-    struct Node {
-        std::int32_t lo = std::numeric_limits<std::int32_t>::max();
-        std::int32_t hi = std::numeric_limits<std::int32_t>::min();
-        bool empty() const { return lo > hi; }
-        bool has_other(std::int32_t flag) const { return !empty() && (lo != flag || hi != flag); }
-    };
-
-    void pull(std::size_t v) {
-        const Node& l = nodes_[2 * v];
-        const Node& r = nodes_[2 * v + 1];
-        nodes_[v] = Node{std::min(l.lo, r.lo), std::max(l.hi, r.hi)};
-    }
-
-    std::size_t n_;
-    std::size_t leaves_ = 1;
-    std::vector<Node> nodes_;
-};
 
 // Runs of at least 5 same-flag directional trades, each 1 to 3 seconds after
 // the one before and within 30% of its volume. A neutral trade ends the run
@@ -133,43 +72,6 @@ std::size_t count_split_clusters(std::span<const TransactionPoint> tape) {
 }
 
 }  // namespace
-
-bool is_price_vol_match(const TransactionPoint& first, const TransactionPoint& second) {
-    const double tolerance = std::fmax(first.price * 0.002, 0.01);
-    if (!(std::fabs(first.price - second.price) <= tolerance)) return false;
-    const std::int64_t m = std::max(first.vol, second.vol);
-    if (m <= 0) return false;
-    return f64(abs_diff(first.vol, second.vol)) / static_cast<double>(m) <= 0.15;
-}
-
-std::size_t find_matched_pairs(std::span<const TransactionPoint> sorted,
-                               std::vector<std::pair<std::size_t, std::size_t>>* pairs) {
-    const std::size_t n = sorted.size();
-    if (n < 2) return 0;
-    OpenTrades open(sorted);
-    std::size_t count = 0;
-    std::size_t window_end = 0;  // first trade more than 5 seconds after trade i
-    for (std::size_t i = 0; i + 1 < n; ++i) {
-        if (!open.is_open(i)) continue;
-        const TransactionPoint& a = sorted[i];
-        const std::int64_t last_sec = a.time.sec() + kPairWindowSecs;
-        window_end = std::max(window_end, i + 1);
-        while (window_end < n && sorted[window_end].time.sec() <= last_sec) ++window_end;
-        // The first open opposite trade past the window ends the scan, so only
-        // open opposite trades inside the window are ever looked at.
-        for (std::size_t j = open.first_other(i + 1, a.bs_flag); j < window_end;
-             j = open.first_other(j + 1, a.bs_flag)) {
-            if (is_price_vol_match(a, sorted[j])) {
-                open.close(i);
-                open.close(j);
-                ++count;
-                if (pairs) pairs->emplace_back(i, j);
-                break;
-            }
-        }
-    }
-    return count;
-}
 
 std::optional<TransactionAnalysisResult> analyze_transactions(std::span<const TransactionPoint> points,
                                                               double pre_close, double high, double low) {

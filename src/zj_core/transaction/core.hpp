@@ -22,14 +22,16 @@ std::optional<TransactionAnalysisResult> analyze_transactions(std::span<const Tr
 // of exactly 0 or fewer than 5 points in the zone.
 std::optional<BreakoutResult> analyze_breakout(std::span<const TransactionPoint> points, double breakout_price);
 
-// Matched (对倒) pairs of a time-sorted tape, as the greedy scan finds them:
-// each unused directional trade, in order, takes the first later unused trade
-// of another flag within 5 seconds whose price and volume are close to its own.
-// Runs in O(n log n) plus the opposite-flag trades it has to reject inside each
-// 5-second window. When `pairs` is given, the (earlier, later) index pairs are
-// appended in the order they are formed.
+// Matched (对倒) pairs of a tape sorted by second, as the greedy scan finds
+// them: each unused directional trade, in order, takes the first later unused
+// trade of another flag within 5 seconds whose price and volume are close to
+// its own. When `pairs` is given, the (earlier, later) index pairs are appended
+// in the order they are formed. Windows of more than `dense_window` trades are
+// searched through a price/volume index instead of trade by trade (the result
+// is the same either way; the parameter exists for tests).
 std::size_t find_matched_pairs(std::span<const TransactionPoint> sorted,
-                               std::vector<std::pair<std::size_t, std::size_t>>* pairs = nullptr);
+                               std::vector<std::pair<std::size_t, std::size_t>>* pairs = nullptr,
+                               std::size_t dense_window = 64);
 
 // Whether two trades are close enough in price (tolerance taken from `first`)
 // and volume to form a matched pair; time and direction are checked elsewhere.
