@@ -5,5 +5,6 @@ standard library, and returns plain lists of dicts ready for zjkit's functions.
 """
 
 from zjkit.sample.bars import daily_bars
+from zjkit.sample.tapes import day_range, day_tape
 
-__all__ = ["daily_bars"]
+__all__ = ["daily_bars", "day_range", "day_tape"]
