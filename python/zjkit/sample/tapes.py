@@ -41,7 +41,7 @@ def _buy_bias(scenario: str, f: float) -> float:
     if scenario == "breakout":
         return 0.55 if f < 0.75 else 0.66
     if scenario == "fade":
-        return 0.56 if f < 0.35 else 0.40
+        return 0.56 if f < 0.35 else 0.36
     if scenario == "limit_up":
         return 0.72
     return 0.5
@@ -83,7 +83,7 @@ def day_tape(n: int = 4000, seed: int = 7, pre_close: float = 10.0, scenario: st
     base = max(1, n - 2 - sum(run_lengths) - 2 * pairs)  # 2: the auction prints
     seconds = sorted(session[bisect.bisect_left(cumulative, rng.random() * cumulative[-1])] for _ in range(base))
 
-    base_lots = rng.uniform(3.0, 6.0)  # log-mean of a trade's lots
+    base_lots = rng.uniform(2.0, 3.2)  # log-mean of a trade's lots: a median trade of 700-2500 shares
     trades: list[dict] = []
     price = _tick(pre_close * (1 + _path(scenario, 0.0)))
     noise = 0.0
@@ -100,6 +100,8 @@ def day_tape(n: int = 4000, seed: int = 7, pre_close: float = 10.0, scenario: st
         target = _tick(min(limit_up, max(limit_down, pre_close * (1 + _path(scenario, f) + noise))))
         step = 0.01 if target > price else -0.01 if target < price else 0.0
         new_price = _tick(price + step) if rng.random() < 0.6 else price
+        if scenario == "limit_up" and price == limit_up:  # the board holds once sealed
+            new_price = price
         if new_price > price:
             flag = 0 if rng.random() < 0.85 else 1
         elif new_price < price:
@@ -114,9 +116,9 @@ def day_tape(n: int = 4000, seed: int = 7, pre_close: float = 10.0, scenario: st
         volume = 100 * lots()
         orders = 1 if volume < 2000 else rng.randint(1, max(1, volume // 2000))
         if rng.random() < 0.004:  # an institution-sized print
-            volume = 100 * lots() * rng.randint(15, 40)
+            volume = 100 * lots() * rng.randint(20, 60)
             orders = rng.randint(1, 3)
-            flag = 0 if rng.random() < _buy_bias(scenario, f) + 0.1 else 1
+            flag = 0 if rng.random() < _buy_bias(scenario, f) else 1
         trades.append({"time": _clock(sec), "price": price, "vol": volume, "trade_count": orders, "bs_flag": flag})
 
     # Split-order runs and matched pairs, spliced in at random moments.
@@ -141,7 +143,7 @@ def day_tape(n: int = 4000, seed: int = 7, pre_close: float = 10.0, scenario: st
     trades.sort(key=lambda t: t["time"])
     # A heavy closing auction on strong days, an ordinary one otherwise.
     heavy = scenario in ("breakout", "limit_up") and rng.random() < 0.7
-    close_vol = int(100 * math.exp(base_lots + 0.6) * (rng.uniform(12, 30) if heavy else rng.uniform(2, 6)))
+    close_vol = 100 * int(math.exp(base_lots + 0.6) * (rng.uniform(12, 30) if heavy else rng.uniform(2, 6)))
     trades.append({"time": _clock(_CLOSE_AUCTION), "price": price, "vol": close_vol,
                    "trade_count": rng.randint(30, 150), "bs_flag": 2})
     return trades
