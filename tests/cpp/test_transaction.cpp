@@ -418,8 +418,8 @@ Pairs greedy_pairs(const std::vector<TransactionPoint>& t) {
     return out;
 }
 
-// Always the price/volume index, the default, never the index.
-const std::size_t kDenseWindows[] = {0, 64, std::numeric_limits<std::size_t>::max()};
+const PairSearch kSearches[] = {PairSearch::Automatic, PairSearch::Direct, PairSearch::VolumeBins,
+                                PairSearch::Tree};
 
 TEST(MatchedPairs, Examples) {
     struct Case {
@@ -454,10 +454,10 @@ TEST(MatchedPairs, Examples) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(greedy_pairs(c.tape), c.pairs);
-        for (const std::size_t dense : kDenseWindows) {
+        for (const PairSearch search : kSearches) {
             Pairs got;
-            EXPECT_EQ(find_matched_pairs(c.tape, &got, dense), c.pairs.size());
-            EXPECT_EQ(got, c.pairs) << "dense window " << dense;
+            EXPECT_EQ(find_matched_pairs(c.tape, &got, search), c.pairs.size());
+            EXPECT_EQ(got, c.pairs) << "search " << static_cast<int>(search);
         }
     }
 }
@@ -480,10 +480,10 @@ TEST(MatchedPairs, SameAsGreedyScanOnRandomTapes) {
             tape.push_back(trade(t, pick(prices), pick(vols), pick(flags)));
         }
         const Pairs slow = greedy_pairs(tape);
-        for (const std::size_t dense : kDenseWindows) {
+        for (const PairSearch search : kSearches) {
             Pairs fast;
-            const std::size_t count = find_matched_pairs(tape, &fast, dense);
-            ASSERT_EQ(fast, slow) << "iteration " << iter << ", dense window " << dense;
+            const std::size_t count = find_matched_pairs(tape, &fast, search);
+            ASSERT_EQ(fast, slow) << "iteration " << iter << ", search " << static_cast<int>(search);
             ASSERT_EQ(count, slow.size());
         }
         formed += slow.size();
@@ -499,10 +499,10 @@ TEST(MatchedPairs, SameAsGreedyScanOnOneSidedBlocks) {
             tape.push_back(trade(hms(9, 30, 0) + static_cast<std::uint32_t>(k / 3), 10.0, 100, k < side ? 0 : 1));
         const Pairs slow = greedy_pairs(tape);
         EXPECT_FALSE(slow.empty());
-        for (const std::size_t dense : kDenseWindows) {
+        for (const PairSearch search : kSearches) {
             Pairs fast;
-            find_matched_pairs(tape, &fast, dense);
-            EXPECT_EQ(fast, slow) << side << " per side, dense window " << dense;
+            find_matched_pairs(tape, &fast, search);
+            EXPECT_EQ(fast, slow) << side << " per side, search " << static_cast<int>(search);
         }
     }
 }

@@ -78,11 +78,18 @@ std::optional<TransactionAnalysisResult> analyze_transactions(std::span<const Tr
     const std::size_t n = points.size();
     if (n < 20) return std::nullopt;
 
-    std::vector<TransactionPoint> tape(points.begin(), points.end());
+    // A tape already in time order (the usual case) is read in place; any
+    // other is sorted on a private copy, trades of one second keeping their order.
     const auto by_sec = [](const TransactionPoint& a, const TransactionPoint& b) {
         return a.time.sec() < b.time.sec();
     };
-    if (!std::is_sorted(tape.begin(), tape.end(), by_sec)) std::stable_sort(tape.begin(), tape.end(), by_sec);
+    std::span<const TransactionPoint> tape = points;
+    std::vector<TransactionPoint> sorted;
+    if (!std::is_sorted(points.begin(), points.end(), by_sec)) {
+        sorted.assign(points.begin(), points.end());
+        std::stable_sort(sorted.begin(), sorted.end(), by_sec);
+        tape = sorted;
+    }
 
     VolSum total = 0;
     for (const auto& p : tape) total += p.vol;
@@ -109,9 +116,10 @@ std::optional<TransactionAnalysisResult> analyze_transactions(std::span<const Tr
     for (const auto& p : tape) {
         const bool buy = is_buy(p), sell = is_sell(p);
         const double v = static_cast<double>(p.vol);
-        if (buy) buy_vol += p.vol;
-        else if (sell) sell_vol += p.vol;
-        else neutral_vol += p.vol;
+        // Sides alternate unpredictably on a real tape: select, don't branch.
+        buy_vol += buy ? p.vol : 0;
+        sell_vol += sell ? p.vol : 0;
+        neutral_vol += buy || sell ? 0 : p.vol;
 
         if (is_directional(p) && v > large_min) {
             ++large_count;

@@ -22,16 +22,20 @@ std::optional<TransactionAnalysisResult> analyze_transactions(std::span<const Tr
 // of exactly 0 or fewer than 5 points in the zone.
 std::optional<BreakoutResult> analyze_breakout(std::span<const TransactionPoint> points, double breakout_price);
 
+// How find_matched_pairs looks for the later side of a pair. All give the same
+// pairs; Automatic picks by the number of trades in the 5-second window (a
+// direct scan for a handful, volume bins for a busy window, a price/volume
+// tree for a crowded one). The others exist for tests.
+enum class PairSearch { Automatic, Direct, VolumeBins, Tree };
+
 // Matched (对倒) pairs of a tape sorted by second, as the greedy scan finds
 // them: each unused directional trade, in order, takes the first later unused
 // trade of another flag within 5 seconds whose price and volume are close to
 // its own. When `pairs` is given, the (earlier, later) index pairs are appended
-// in the order they are formed. Windows of more than `dense_window` trades are
-// searched through a price/volume index instead of trade by trade (the result
-// is the same either way; the parameter exists for tests).
+// in the order they are formed.
 std::size_t find_matched_pairs(std::span<const TransactionPoint> sorted,
                                std::vector<std::pair<std::size_t, std::size_t>>* pairs = nullptr,
-                               std::size_t dense_window = 64);
+                               PairSearch search = PairSearch::Automatic);
 
 // Whether two trades are close enough in price (tolerance taken from `first`)
 // and volume to form a matched pair; time and direction are checked elsewhere.

@@ -10,11 +10,14 @@
 // and the end of its window, however far away in time, which is quadratic on
 // one-sided stretches. Here the scan for i is limited to its 5-second window
 // from the start (the first open opposite trade past it would end the scan
-// anyway). A sparse window is scanned directly. A dense one (many trades
-// stamped within 5 seconds) is searched in a k-d tree over price and volume of
-// the open trades, which yields the smallest index whose price and volume can
-// match; near-misses of the box are checked exactly and set aside.
+// anyway). A window of a handful of trades is scanned directly. A busy one is
+// searched through the trades of nearby volume only (volume bins). A crowded
+// one (hundreds of trades stamped within 5 seconds, or a whole tape with one
+// time) goes to a k-d tree over price and volume of the open trades, which
+// yields the smallest index of another flag whose price and volume can match;
+// near-misses of its box are checked exactly and set aside.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -214,6 +217,80 @@ private:
     std::vector<std::size_t> parked_;
 };
 
+// The scan as written, over the window (i, end).
+std::size_t direct_match(std::span<const TransactionPoint> tape, const std::vector<char>& open,
+                         const TransactionPoint& a, const Box& box, std::size_t i, std::size_t end) {
+    for (std::size_t k = i + 1; k < end; ++k) {
+        // The cheap tests are combined without branching: on a real tape their
+        // outcomes are close to random.
+        const TransactionPoint& c = tape[k];
+        const double v = static_cast<double>(c.vol);
+        const bool maybe = (open[k] != 0) & (c.bs_flag != a.bs_flag) & (c.price >= box.price_lo) &
+                           (c.price <= box.price_hi) & (v >= box.vol_lo) & (v <= box.vol_hi);
+        if (maybe && is_price_vol_match(a, c)) return k;
+    }
+    return kNone;
+}
+
+// Trades that can be the later side of a pair, by volume, in geometric bins a
+// factor 2^(1/4) ≈ 1.19 wide. Two volumes within 15% of the larger one (a
+// factor of at most 1/0.85 ≈ 1.18) lie in the same or in adjacent bins, so a
+// busy window is searched through three short lists instead of trade by trade.
+class VolumeBins {
+public:
+    explicit VolumeBins(std::span<const TransactionPoint> tape) {
+        // Counting sort by bin: one flat array, each bin's indices ascending.
+        std::array<std::size_t, kBins + 1> count{};
+        for (const TransactionPoint& p : tape)
+            if (can_be_later_side(p)) ++count[static_cast<std::size_t>(bin_of(p.vol)) + 1];
+        for (std::size_t b = 0; b < kBins; ++b) count[b + 1] += count[b];
+        begin_ = count;
+        cursor_ = count;
+        indices_.resize(count[kBins]);
+        for (std::size_t k = 0; k < tape.size(); ++k)
+            if (can_be_later_side(tape[k])) indices_[count[static_cast<std::size_t>(bin_of(tape[k].vol))]++] = k;
+    }
+
+    // Smallest index in (i, end) of an open trade of another flag that
+    // matches `a`, or kNone. Calls come with non-decreasing i.
+    std::size_t first_match(std::span<const TransactionPoint> tape, const std::vector<char>& open,
+                            const TransactionPoint& a, const Box& box, std::size_t i, std::size_t end) {
+        const int home = bin_of(a.vol);
+        std::size_t best = end;
+        for (int b = std::max(home - 1, 0); b <= std::min(home + 1, kBins - 1); ++b) {
+            const std::size_t stop = begin_[static_cast<std::size_t>(b) + 1];
+            std::size_t& from = cursor_[static_cast<std::size_t>(b)];
+            while (from < stop && indices_[from] <= i) ++from;
+            for (std::size_t p = from; p < stop && indices_[p] < best; ++p) {
+                const std::size_t k = indices_[p];
+                const TransactionPoint& c = tape[k];
+                const bool maybe = (open[k] != 0) & (c.bs_flag != a.bs_flag) & (c.price >= box.price_lo) &
+                                   (c.price <= box.price_hi);
+                if (maybe && is_price_vol_match(a, c)) {
+                    best = k;
+                    break;
+                }
+            }
+        }
+        return best < end ? best : kNone;
+    }
+
+private:
+    static constexpr int kBins = 4 * 64;  // volumes 1 .. 2^63
+
+    // 4 * floor(log2 v) plus the quarter of the octave v falls in; vol >= 1.
+    static int bin_of(std::int64_t vol) {
+        int exponent = 0;
+        const double m = 2.0 * std::frexp(static_cast<double>(vol), &exponent);  // in [1, 2)
+        const int quarter = (m >= 1.189207115002721) + (m >= 1.4142135623730951) + (m >= 1.681792830507429);
+        return 4 * (exponent - 1) + quarter;
+    }
+
+    std::vector<std::size_t> indices_;
+    std::array<std::size_t, kBins + 1> begin_{};
+    std::array<std::size_t, kBins + 1> cursor_{};
+};
+
 }  // namespace
 
 bool is_price_vol_match(const TransactionPoint& first, const TransactionPoint& second) {
@@ -226,11 +303,12 @@ bool is_price_vol_match(const TransactionPoint& first, const TransactionPoint& s
 }
 
 std::size_t find_matched_pairs(std::span<const TransactionPoint> sorted,
-                               std::vector<std::pair<std::size_t, std::size_t>>* pairs, std::size_t dense_window) {
+                               std::vector<std::pair<std::size_t, std::size_t>>* pairs, PairSearch search) {
     const std::size_t n = sorted.size();
     if (n < 2) return 0;
     std::vector<char> open(n);
     for (std::size_t k = 0; k < n; ++k) open[k] = is_directional(sorted[k]);
+    std::optional<VolumeBins> bins;
     std::optional<DenseIndex> dense;
     std::size_t count = 0;
     std::size_t window_end = 0;  // first trade more than 5 seconds after trade i
@@ -244,23 +322,21 @@ std::size_t find_matched_pairs(std::span<const TransactionPoint> sorted,
         Box box;
         if (!pair_box(a, box)) continue;
 
+        const std::size_t width = window_end - (i + 1);
+        PairSearch how = search;
+        if (how == PairSearch::Automatic)
+            how = width <= 8 ? PairSearch::Direct : width <= 512 ? PairSearch::VolumeBins : PairSearch::Tree;
         std::size_t j = kNone;
-        if (window_end - (i + 1) <= dense_window) {
-            for (std::size_t k = i + 1; k < window_end; ++k) {
-                // The cheap tests are combined without branching: on a real
-                // tape their outcomes are close to random.
-                const TransactionPoint& c = sorted[k];
-                const double v = static_cast<double>(c.vol);
-                const bool maybe = (open[k] != 0) & (c.bs_flag != a.bs_flag) & (c.price >= box.price_lo) &
-                                   (c.price <= box.price_hi) & (v >= box.vol_lo) & (v <= box.vol_hi);
-                if (maybe && is_price_vol_match(a, c)) {
-                    j = k;
-                    break;
-                }
-            }
+        if (how == PairSearch::Direct) {
+            j = direct_match(sorted, open, a, box, i, window_end);
+        } else if (how == PairSearch::VolumeBins) {
+            if (!bins) bins.emplace(sorted);
+            j = bins->first_match(sorted, open, a, box, i, window_end);
         } else {
             if (!dense || !dense->covers(i + 1, window_end)) {
-                const std::size_t span_end = std::min(n, i + 1 + std::max<std::size_t>(4 * (window_end - i), 4096));
+                // Cover a few windows ahead: rebuilding then costs O(log W) per
+                // trade, and the tree stays small enough for quick searches.
+                const std::size_t span_end = std::min(n, i + 1 + 4 * (window_end - i));
                 dense.emplace(sorted, open, i + 1, span_end);
             }
             j = dense->first_match(sorted, a, box, window_end);
