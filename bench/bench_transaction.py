@@ -37,15 +37,17 @@ def floor4(tape: list[dict]) -> None:
         r["time"]; r["price"]; r["vol"]; r["trade_count"]  # noqa: B018
 
 
-def timed(fn, repeat: int) -> float:
-    """Median CPU time of the process per call: steadier than wall time on a
-    shared machine, and the same for ours and the floor (one thread, no I/O)."""
-    samples = []
+def timed(fns, repeat: int) -> list[float]:
+    """Median CPU time of the process per call of each function. The functions
+    take turns, so a change of load on a shared machine hits them alike; CPU
+    time is the same measure for ours and the floor (one thread, no I/O)."""
+    samples: list[list[float]] = [[] for _ in fns]
     for _ in range(repeat):
-        t0 = time.process_time()
-        fn()
-        samples.append(time.process_time() - t0)
-    return statistics.median(samples)
+        for fn, out in zip(fns, samples):
+            t0 = time.process_time()
+            fn()
+            out.append(time.process_time() - t0)
+    return [statistics.median(s) for s in samples]
 
 
 def main() -> None:
@@ -65,9 +67,8 @@ def main() -> None:
         per_size: dict[str, dict[int, float]] = {}
         for (kind, n), tape in tapes.items():
             hi, lo = day_range(tape)
-            repeat = 25 if n <= 10_000 else 7
-            ours = timed(lambda: call(tape, hi, lo), repeat)
-            base = timed(lambda: floor(tape), repeat)
+            repeat = 41 if n <= 10_000 else 11
+            ours, base = timed([lambda: call(tape, hi, lo), lambda: floor(tape)], repeat)
             per_size.setdefault(kind, {})[n] = ours
             print(f"  {kind:<12} {n:>8,} {ours * 1e3:>9.2f} {base * 1e3:>9.2f} {ours / base:>10.2f}")
         for kind, by_n in per_size.items():

@@ -18,11 +18,6 @@ constexpr std::int64_t kClosingAuctionStart = 14 * 3600 + 57 * 60;  // 14:57:00
 
 double f64(VolSum v) { return static_cast<double>(v); }
 
-VolSum abs_diff(std::int64_t a, std::int64_t b) {
-    const VolSum d = static_cast<VolSum>(a) - b;
-    return d < 0 ? -d : d;
-}
-
 std::int32_t count32(std::size_t c) {
     constexpr auto cap = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
     return static_cast<std::int32_t>(std::min(c, cap));
@@ -56,7 +51,7 @@ std::size_t count_split_clusters(std::span<const TransactionPoint> tape) {
         bool continues = false;
         if (prev != nullptr && p.bs_flag == prev->bs_flag) {
             const std::int64_t gap = p.time.sec() - prev->time.sec();
-            continues = f64(abs_diff(p.vol, prev->vol)) <= 0.3 * static_cast<double>(prev->vol) && gap > 0 &&
+            continues = vol_distance(p.vol, prev->vol) <= 0.3 * static_cast<double>(prev->vol) && gap > 0 &&
                         gap < 4;
         }
         if (continues) {

@@ -18,6 +18,7 @@
 // near-misses of its box are checked exactly and set aside.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -232,43 +233,53 @@ std::size_t direct_match(std::span<const TransactionPoint> tape, const std::vect
     return kNone;
 }
 
-// Trades that can be the later side of a pair, by volume, in geometric bins a
-// factor 2^(1/4) ≈ 1.19 wide. Two volumes within 15% of the larger one (a
-// factor of at most 1/0.85 ≈ 1.18) lie in the same or in adjacent bins, so a
-// busy window is searched through three short lists instead of trade by trade.
+// Trades that can be the later side of a pair, by volume and side. Volumes go
+// into geometric bins a factor 2^(1/4) ≈ 1.19 wide: two volumes within 15% of
+// the larger one (a factor of at most 1/0.85 ≈ 1.18) lie in the same or in
+// adjacent bins. Within a bin, buys, sells and negative flags are kept apart so
+// that a buy never looks at buys nor a sell at sells. A busy window is then
+// searched through a few short lists instead of trade by trade.
 class VolumeBins {
 public:
     explicit VolumeBins(std::span<const TransactionPoint> tape) {
-        // Counting sort by bin: one flat array, each bin's indices ascending.
-        std::array<std::size_t, kBins + 1> count{};
+        // Counting sort by list: one flat array, each list's indices ascending.
+        std::vector<std::size_t> count(kLists + 1, 0);
         for (const TransactionPoint& p : tape)
-            if (can_be_later_side(p)) ++count[static_cast<std::size_t>(bin_of(p.vol)) + 1];
-        for (std::size_t b = 0; b < kBins; ++b) count[b + 1] += count[b];
+            if (can_be_later_side(p)) ++count[list_of(p) + 1];
+        for (std::size_t l = 0; l < kLists; ++l) count[l + 1] += count[l];
         begin_ = count;
         cursor_ = count;
-        indices_.resize(count[kBins]);
-        for (std::size_t k = 0; k < tape.size(); ++k)
-            if (can_be_later_side(tape[k])) indices_[count[static_cast<std::size_t>(bin_of(tape[k].vol))]++] = k;
+        indices_.resize(count[kLists]);
+        for (std::size_t k = 0; k < tape.size(); ++k) {
+            if (!can_be_later_side(tape[k])) continue;
+            indices_[count[list_of(tape[k])]++] = k;
+            sides_ = std::max(sides_, side_of(tape[k].bs_flag) + 1);
+        }
     }
 
     // Smallest index in (i, end) of an open trade of another flag that
     // matches `a`, or kNone. Calls come with non-decreasing i.
     std::size_t first_match(std::span<const TransactionPoint> tape, const std::vector<char>& open,
                             const TransactionPoint& a, const Box& box, std::size_t i, std::size_t end) {
-        const int home = bin_of(a.vol);
+        const std::size_t home = bin_of(a.vol);
+        const std::size_t own_side = side_of(a.bs_flag);
         std::size_t best = end;
-        for (int b = std::max(home - 1, 0); b <= std::min(home + 1, kBins - 1); ++b) {
-            const std::size_t stop = begin_[static_cast<std::size_t>(b) + 1];
-            std::size_t& from = cursor_[static_cast<std::size_t>(b)];
-            while (from < stop && indices_[from] <= i) ++from;
-            for (std::size_t p = from; p < stop && indices_[p] < best; ++p) {
-                const std::size_t k = indices_[p];
-                const TransactionPoint& c = tape[k];
-                const bool maybe = (open[k] != 0) & (c.bs_flag != a.bs_flag) & (c.price >= box.price_lo) &
-                                   (c.price <= box.price_hi);
-                if (maybe && is_price_vol_match(a, c)) {
-                    best = k;
-                    break;
+        for (std::size_t b = home == 0 ? 0 : home - 1; b <= std::min(home + 1, kBins - 1); ++b) {
+            for (std::size_t side = 0; side < sides_; ++side) {
+                if (side == own_side && side != kOtherSide) continue;  // the same flag: never a partner
+                const std::size_t list = 3 * b + side;
+                const std::size_t stop = begin_[list + 1];
+                std::size_t& from = cursor_[list];
+                while (from < stop && indices_[from] <= i) ++from;
+                for (std::size_t p = from; p < stop && indices_[p] < best; ++p) {
+                    const std::size_t k = indices_[p];
+                    const TransactionPoint& c = tape[k];
+                    const bool maybe = (open[k] != 0) & (c.bs_flag != a.bs_flag) & (c.price >= box.price_lo) &
+                                       (c.price <= box.price_hi);
+                    if (maybe && is_price_vol_match(a, c)) {
+                        best = k;
+                        break;
+                    }
                 }
             }
         }
@@ -276,19 +287,34 @@ public:
     }
 
 private:
-    static constexpr int kBins = 4 * 64;  // volumes 1 .. 2^63
+    static constexpr std::size_t kBins = 4 * 64;  // volumes 1 .. 2^63
+    static constexpr std::size_t kOtherSide = 2;  // negative flags, which may differ among themselves
+    static constexpr std::size_t kLists = 3 * kBins;
+
+    static std::size_t side_of(std::int32_t flag) { return flag == 0 ? 0 : flag == 1 ? 1 : kOtherSide; }
 
     // 4 * floor(log2 v) plus the quarter of the octave v falls in; vol >= 1.
-    static int bin_of(std::int64_t vol) {
-        int exponent = 0;
-        const double m = 2.0 * std::frexp(static_cast<double>(vol), &exponent);  // in [1, 2)
-        const int quarter = (m >= 1.189207115002721) + (m >= 1.4142135623730951) + (m >= 1.681792830507429);
-        return 4 * (exponent - 1) + quarter;
+    static std::size_t bin_of(std::int64_t vol) {
+        // Read off the double's bits: exponent, and the mantissa against the
+        // mantissas of 2^(1/4), 2^(1/2), 2^(3/4).
+        const auto bits = std::bit_cast<std::uint64_t>(static_cast<double>(vol));
+        const std::uint64_t exponent = (bits >> 52) - 1023;  // vol >= 1: a normal number
+        const std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
+        constexpr auto mantissa_of = [](double x) {
+            return std::bit_cast<std::uint64_t>(x) & ((std::uint64_t{1} << 52) - 1);
+        };
+        const std::uint64_t quarter = (mantissa >= mantissa_of(1.189207115002721)) +
+                                      (mantissa >= mantissa_of(1.4142135623730951)) +
+                                      (mantissa >= mantissa_of(1.681792830507429));
+        return static_cast<std::size_t>(4 * exponent + quarter);
     }
 
+    static std::size_t list_of(const TransactionPoint& p) { return 3 * bin_of(p.vol) + side_of(p.bs_flag); }
+
     std::vector<std::size_t> indices_;
-    std::array<std::size_t, kBins + 1> begin_{};
-    std::array<std::size_t, kBins + 1> cursor_{};
+    std::vector<std::size_t> begin_;
+    std::vector<std::size_t> cursor_;
+    std::size_t sides_ = 2;  // 3 once a negative flag occurs
 };
 
 }  // namespace
@@ -298,8 +324,7 @@ bool is_price_vol_match(const TransactionPoint& first, const TransactionPoint& s
     if (!(std::fabs(first.price - second.price) <= tolerance)) return false;
     const std::int64_t m = std::max(first.vol, second.vol);
     if (m <= 0) return false;
-    const __int128 d = static_cast<__int128>(first.vol) - second.vol;
-    return static_cast<double>(d < 0 ? -d : d) / static_cast<double>(m) <= 0.15;
+    return vol_distance(first.vol, second.vol) / static_cast<double>(m) <= 0.15;
 }
 
 std::size_t find_matched_pairs(std::span<const TransactionPoint> sorted,
@@ -325,7 +350,7 @@ std::size_t find_matched_pairs(std::span<const TransactionPoint> sorted,
         const std::size_t width = window_end - (i + 1);
         PairSearch how = search;
         if (how == PairSearch::Automatic)
-            how = width <= 8 ? PairSearch::Direct : width <= 512 ? PairSearch::VolumeBins : PairSearch::Tree;
+            how = width <= 24 ? PairSearch::Direct : width <= 512 ? PairSearch::VolumeBins : PairSearch::Tree;
         std::size_t j = kNone;
         if (how == PairSearch::Direct) {
             j = direct_match(sorted, open, a, box, i, window_end);

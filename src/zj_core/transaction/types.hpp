@@ -97,4 +97,11 @@ struct ScreeningMetrics {
 // sums exactly instead of wrapping, and only the final ratios go through f64.
 __extension__ typedef __int128 VolSum;
 
+// |a - b| as a double, exact before the final rounding: the distance of two
+// 64-bit integers always fits 64 unsigned bits.
+inline double vol_distance(std::int64_t a, std::int64_t b) {
+    const auto ua = static_cast<std::uint64_t>(a), ub = static_cast<std::uint64_t>(b);
+    return static_cast<double>(a >= b ? ua - ub : ub - ua);
+}
+
 }  // namespace zj_core::transaction
