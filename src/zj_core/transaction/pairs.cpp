@@ -270,7 +270,8 @@ public:
                 const std::size_t list = 3 * b + side;
                 const std::size_t stop = begin_[list + 1];
                 std::size_t& from = cursor_[list];
-                while (from < stop && indices_[from] <= i) ++from;
+                // Passed and used trades are never candidates again.
+                while (from < stop && (indices_[from] <= i || !open[indices_[from]])) ++from;
                 for (std::size_t p = from; p < stop && indices_[p] < best; ++p) {
                     const std::size_t k = indices_[p];
                     const TransactionPoint& c = tape[k];
