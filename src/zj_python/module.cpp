@@ -26,6 +26,9 @@ using Registration = void (*)(PyObject*);
 // In the order of the module's function table.
 constexpr Registration kRegistrations[] = {
     &register_tick,
+    &register_transaction,
+    &register_auction_scan,
+    &register_auction_false_sell,
     &register_dispatch,
     &register_zs,
 };

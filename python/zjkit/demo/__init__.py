@@ -10,6 +10,8 @@ from typing import TextIO
 SECTIONS = [
     "signals",
     "tick_zs",
+    "transaction",
+    "auction",
 ]
 
 
