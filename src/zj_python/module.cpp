@@ -25,9 +25,12 @@ using Registration = void (*)(PyObject*);
 
 // In the order of the module's function table.
 constexpr Registration kRegistrations[] = {
+    &register_tick,
+    &register_transaction,
     &register_auction_scan,
     &register_auction_false_sell,
     &register_dispatch,
+    &register_zs,
 };
 
 int exec_module(PyObject* module) {

@@ -9,6 +9,8 @@ from typing import TextIO
 # Modules of zjkit.demo, each with run(seed, out), in the order they print.
 SECTIONS = [
     "signals",
+    "tick_zs",
+    "transaction",
     "auction",
     "ta",
 ]
