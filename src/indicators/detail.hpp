@@ -62,6 +62,13 @@ inline double max_num(double a, double b) { return b != b ? a : (a > b ? a : b);
 // True range of bar i against the previous close; a NaN operand is ignored in
 // favour of the others.
 inline double true_range(double high, double low, double prev_close) {
+    // For an ordinary bar (high >= low, no NaN) this is max(high, prev_close)
+    // - min(low, prev_close): the same single subtraction the largest of the
+    // three ranges comes from, so the same bits, in fewer steps.
+    const double top = high > prev_close ? high : prev_close;
+    const double bottom = low < prev_close ? low : prev_close;
+    const double fast = top - bottom;
+    if (high >= low && fast == fast) return fast;
     return max_num(max_num(high - low, std::fabs(high - prev_close)), std::fabs(low - prev_close));
 }
 
