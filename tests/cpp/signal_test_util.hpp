@@ -1,0 +1,53 @@
+#pragma once
+// Helpers for driving built-in signals by name over synthetic bars.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "zj_signals/signals.hpp"
+
+namespace zj_test {
+
+using zj_signals::BarPoint;
+using zj_signals::ParamMap;
+using zj_signals::SignalOutput;
+
+inline BarPoint bar(double high, double low, double close, double vol = 0.0, std::string freq = "日线") {
+    BarPoint b;
+    b.freq = std::move(freq);
+    b.open = close;
+    b.high = high;
+    b.low = low;
+    b.close = close;
+    b.vol = vol;
+    return b;
+}
+
+inline std::vector<BarPoint> closes(const std::vector<double>& values) {
+    std::vector<BarPoint> bars;
+    for (double c : values) bars.push_back(bar(c, c, c));
+    return bars;
+}
+
+inline std::vector<BarPoint> volumes(const std::vector<double>& values) {
+    std::vector<BarPoint> bars;
+    for (double v : values) bars.push_back(bar(10, 10, 10, v));
+    return bars;
+}
+
+inline std::vector<SignalOutput> run(const std::string& name, const std::vector<BarPoint>& bars,
+                                     const ParamMap& params = {}) {
+    return zj_signals::dispatch_one(name, bars, params);
+}
+
+inline std::string labels(const SignalOutput& r) { return r.v1 + "/" + r.v2 + "/" + r.v3; }
+
+// How many leading records are short-input placeholders / named defaults.
+inline bool is_placeholder(const SignalOutput& r) {
+    return r.name.empty() && r.freq.empty() && labels(r) == "其他/任意/任意" && r.score == 1;
+}
+inline bool is_named_default(const SignalOutput& r, const std::string& name, std::uint32_t score = 0) {
+    return r.name == name && labels(r) == "其他/任意/任意" && r.score == score;
+}
+
+}  // namespace zj_test
