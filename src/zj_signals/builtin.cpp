@@ -2,11 +2,6 @@
 
 namespace zj_signals::builtin {
 
-std::vector<SignalOutput> short_input_records(std::size_t count) {
-    std::vector<SignalOutput> out(count, SignalOutput::make("", "", kOther, kAny, kAny, 1));
-    return out;
-}
-
 std::vector<double> column(std::span<const BarPoint> bars, double BarPoint::*field) {
     std::vector<double> out;
     out.reserve(bars.size());

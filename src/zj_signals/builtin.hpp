@@ -1,13 +1,15 @@
 #pragma once
-// Pieces the built-in signals share: their placeholder records, the bar
-// columns they read and overflow-safe warm-up arithmetic. Periods come from
-// caller text and may be anything up to 2^64 - 1, so warm-up sums saturate.
+// What the indicator-based signals share beyond signal_util.hpp: the bar
+// columns they read, window means and overflow-safe warm-up arithmetic.
+// Periods come from caller text and may be anything up to 2^64 - 1, so
+// warm-up sums saturate.
 #include <cstdint>
 #include <limits>
 #include <span>
 #include <string_view>
 #include <vector>
 
+#include "zj_signals/signal_util.hpp"
 #include "zj_signals/types.hpp"
 
 namespace zj_signals::builtin {
@@ -15,22 +17,11 @@ namespace zj_signals::builtin {
 inline constexpr std::string_view kOther = "其他";
 inline constexpr std::string_view kAny = "任意";
 
-// Too little input: one placeholder per bar, with no name, no freq and score 1.
-std::vector<SignalOutput> short_input_records(std::size_t count);
-
-// A bar the signal cannot read: "其他" / "任意" / "任意" under the signal's name.
-inline SignalOutput default_record(std::string_view name, std::string_view freq, std::uint32_t score = 0) {
-    return SignalOutput::make(name, freq, kOther, kAny, kAny, score);
-}
-
 // Records carry the freq of the first bar (empty when there are no bars).
 inline std::string_view first_freq(std::span<const BarPoint> bars) {
     return bars.empty() ? std::string_view{} : std::string_view{bars.front().freq};
 }
 
-constexpr std::uint64_t sat_add(std::uint64_t a, std::uint64_t b) {
-    return a > std::numeric_limits<std::uint64_t>::max() - b ? std::numeric_limits<std::uint64_t>::max() : a + b;
-}
 constexpr std::uint64_t sat_mul(std::uint64_t a, std::uint64_t b) {
     return b != 0 && a > std::numeric_limits<std::uint64_t>::max() / b ? std::numeric_limits<std::uint64_t>::max()
                                                                           : a * b;

@@ -80,7 +80,7 @@ std::vector<std::optional<DmiLabels>> compute_dmi_state(std::span<const double> 
                                                         std::uint64_t n2) {
     const std::size_t len = high.size();
     std::vector<std::optional<DmiLabels>> out(len);
-    if (builtin::fewer_than(len, builtin::sat_add(builtin::sat_mul(std::max(n1, n2), 3), 5))) return out;
+    if (builtin::fewer_than(len, saturating_add({builtin::sat_mul(std::max(n1, n2), 3), 5}))) return out;
 
     auto pdi = indicators::plus_di(high, low, close, n1);
     auto mdi = indicators::minus_di(high, low, close, n1);
@@ -122,7 +122,7 @@ std::vector<SignalOutput> zj_dmi_state_v260714(std::span<const BarPoint> bars, c
     std::vector<SignalOutput> out;
     out.reserve(states.size());
     for (const auto& st : states)
-        out.push_back(st ? SignalOutput::make(kName, freq, st->v1, st->v2, st->v3) : default_record(kName, freq));
+        out.push_back(st ? SignalOutput::make(kName, freq, st->v1, st->v2, st->v3) : default_record(kName, freq, 0));
     return out;
 }
 

@@ -54,7 +54,7 @@ constexpr ScoreRow kScores[] = {
 std::optional<IcLines> compute_ic_lines(std::span<const double> high, std::span<const double> low,
                                         std::uint64_t n1, std::uint64_t n2, std::uint64_t n3) {
     const std::size_t len = high.size();
-    if (builtin::fewer_than(len, builtin::sat_add(builtin::sat_add(n2, n3), 5))) return std::nullopt;
+    if (builtin::fewer_than(len, saturating_add({n2, n3, 5}))) return std::nullopt;
     auto tenkan = midpoint(high, low, n1);
     auto kijun = midpoint(high, low, n2);
     auto span_b_src = midpoint(high, low, n3);
@@ -138,7 +138,7 @@ std::vector<SignalOutput> zj_ic_state_v260718(std::span<const BarPoint> bars, co
     if (state)
         out.push_back(SignalOutput::make(kName, freq, state->position, state->cloud, state->line, state->score));
     else
-        out.push_back(default_record(kName, freq));
+        out.push_back(default_record(kName, freq, 0));
     return out;
 }
 

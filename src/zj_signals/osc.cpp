@@ -78,13 +78,13 @@ std::vector<SignalOutput> compute_osc(std::span<const BarPoint> bars, const Para
         if (std::isnan(scale)) scale = 1.0;
     }
     const std::size_t len = bars.size();
-    if (fewer_than(len, sat_add(std::max(n, m), 5))) return short_input_records(len);
+    if (fewer_than(len, saturating_add({std::max(n, m), 5}))) return short_input_records(len);
 
     const std::string_view freq = first_freq(bars);
     std::vector<SignalOutput> out;
     out.reserve(len);
     if (n == 0) {  // no average, no oscillator
-        for (std::size_t i = 0; i < len; ++i) out.push_back(default_record(name, freq));
+        for (std::size_t i = 0; i < len; ++i) out.push_back(default_record(name, freq, 0));
         return out;
     }
 
@@ -96,14 +96,14 @@ std::vector<SignalOutput> compute_osc(std::span<const BarPoint> bars, const Para
         osc[i] = (close[i] - ma[i]) * 100.0;
         if (first == len && !std::isnan(osc[i])) first = i;
     }
-    if (first < len && sat_add(first, m) <= len) {
+    if (first < len && saturating_add({first, m}) <= len) {
         const std::vector<double> tail = calc_ema(std::span(osc).subspan(first), m);
         std::copy(tail.begin(), tail.end(), maosc.begin() + static_cast<std::ptrdiff_t>(first));
     }
 
     for (std::size_t i = 0; i < len; ++i) {
         if (i + 1 < n || std::isnan(osc[i]) || std::isnan(maosc[i]) || std::isnan(ma[i])) {
-            out.push_back(default_record(name, freq));
+            out.push_back(default_record(name, freq, 0));
             continue;
         }
         const std::string_view v2 =

@@ -58,7 +58,7 @@ std::vector<SignalOutput> compute_ttm_signal(std::span<const BarPoint> bars, con
     const std::uint64_t n3 = param_unsigned(params, "n3", 20);
     const double n4 = param_float(params, "n4", 2.0);
     const std::uint64_t n5 = param_unsigned(params, "n5", n1);
-    const std::uint64_t m = sat_add(std::max({n1, n3, n5}), 5);
+    const std::uint64_t m = saturating_add({std::max({n1, n3, n5}), 5});
     const std::size_t len = bars.size();
     if (fewer_than(len, m)) return short_input_records(len);
 
@@ -104,7 +104,7 @@ std::vector<SignalOutput> compute_ttm_signal(std::span<const BarPoint> bars, con
     for (std::size_t i = 0; i < len; ++i) {
         // m >= 5, so a read bar always has the three before it.
         if (i + 1 < m || std::isnan(mom[i])) {
-            out.push_back(default_record(kName, freq));
+            out.push_back(default_record(kName, freq, 0));
             continue;
         }
         const double m0 = mom[i], m1 = mom[i - 1], m2 = mom[i - 2], m3 = mom[i - 3];

@@ -21,7 +21,7 @@ std::vector<SignalOutput> compute_vol_ratio(std::span<const BarPoint> bars, cons
     using namespace builtin;
     const std::uint64_t n = param_unsigned(params, "n", 20);
     const std::size_t len = bars.size();
-    if (fewer_than(len, sat_add(n, 5))) return short_input_records(len);
+    if (fewer_than(len, saturating_add({n, 5}))) return short_input_records(len);
 
     const std::string_view freq = first_freq(bars);
     const std::vector<double> vol = column(bars, &BarPoint::vol);
@@ -30,12 +30,12 @@ std::vector<SignalOutput> compute_vol_ratio(std::span<const BarPoint> bars, cons
     for (std::size_t i = 0; i < len; ++i) {
         // n = 0 has no window to average over: every bar stays unread.
         if (n == 0 || i + 1 < n) {
-            out.push_back(default_record(kName, freq));
+            out.push_back(default_record(kName, freq, 0));
             continue;
         }
         const double avg = window_mean(vol, i, n);
         if (avg == 0.0) {
-            out.push_back(default_record(kName, freq));
+            out.push_back(default_record(kName, freq, 0));
             continue;
         }
         out.push_back(SignalOutput::make(kName, freq, ratio_label(vol[i] / avg), kAny, kAny));

@@ -40,7 +40,9 @@ inline std::vector<SignalOutput> run(const std::string& name, const std::vector<
     return zj_signals::dispatch_one(name, bars, params);
 }
 
-inline std::string labels(const SignalOutput& r) { return r.v1 + "/" + r.v2 + "/" + r.v3; }
+inline std::string labels(const SignalOutput& r) {
+    return std::string(r.v1) + "/" + std::string(r.v2) + "/" + std::string(r.v3);
+}
 
 // How many leading records are short-input placeholders / named defaults.
 inline bool is_placeholder(const SignalOutput& r) {

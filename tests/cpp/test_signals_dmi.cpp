@@ -42,7 +42,7 @@ TEST(DmiSignal, WarmUp) {
         {0, {}, 0},    {46, {}, 46},  {47, {}, 26},  {200, {}, 26},
         {47, {{"n2", "14"}}, 41},                    // library ADX / ADXR
         {200, {{"n1", "+14"}, {"n2", "14"}}, 41},
-        {200, {{"n1", "10"}, {"n2", "20"}}, 48},     // pdi 10, A 29, B 48
+        {200, {{"n1", "10"}, {"n2", "20"}}, 50},     // pdi 10, A 29, B 49, B[i - 1] 50
         {200, {{"n2", "0"}}, 200},                   // no averaging window: nothing to read
         {200, {{"n1", "1"}, {"n2", "1"}}, 200},      // ADX of period 1 is rejected
         {200, {{"n1", "0"}}, 200},                   // +DI of period 0 is rejected
@@ -60,8 +60,11 @@ TEST(DmiSignal, WarmUp) {
             EXPECT_EQ(out[i].name, kDmi);  // short input too carries the name
             EXPECT_EQ(out[i].freq, "日线");
             EXPECT_EQ(out[i].score, 0u);
-            if (i < c.first) EXPECT_EQ(labels(out[i]), "其他/任意/任意") << i;
-            if (i >= c.first) EXPECT_NE(out[i].v3, "其他") << i;
+            if (i < c.first) {
+                EXPECT_EQ(labels(out[i]), "其他/任意/任意") << i;
+            } else {
+                EXPECT_NE(out[i].v3, "其他") << i;
+            }
         }
     }
 }

@@ -63,7 +63,9 @@ TEST(IcSignal, AlwaysExactlyOneRecord) {
         {0, {}, false},  {1, {}, false},  {82, {}, false}, {83, {}, true},
         {83, {{"di", "0"}}, false},       // the bar after the last does not exist
         {83, {{"di", "83"}}, false},      {83, {{"di", "18446744073709551615"}}, false},
-        {83, {{"di", "2"}}, false},       // bar 81: spans start at index 77 but the cloud needs 83 bars
+        {83, {{"di", "2"}}, true},        // bar 81
+        {83, {{"di", "6"}}, true},        // bar 77: the first with both spans
+        {83, {{"di", "7"}}, false},       // bar 76: no cloud yet
         {200, {{"di", "+5"}}, true},      {200, {{"n1", "0"}}, false},
         {200, {{"n3", "0"}}, false},      {200, {{"n2", "150"}}, false},   // 150 + 52 + 5 > 200
         {20, {{"n1", "3"}, {"n2", "5"}, {"n3", "8"}}, true},
@@ -77,7 +79,9 @@ TEST(IcSignal, AlwaysExactlyOneRecord) {
         EXPECT_EQ(out[0].name, kIc);
         EXPECT_EQ(out[0].freq, c.bars ? "60分钟" : "");  // the first bar's freq
         EXPECT_EQ(out[0].v1 != "其他", c.computed) << labels(out[0]);
-        if (!c.computed) EXPECT_EQ(out[0].score, 0u);
+        if (!c.computed) {
+            EXPECT_EQ(out[0].score, 0u);
+        }
     }
 }
 

@@ -128,7 +128,7 @@ TEST(TtmSignal, MatchesLibraryInputs) {
     const auto reg = indicators::linearreg(delta, n).take();
 
     const auto out = run(kTtm, bars);
-    std::map<std::string, int> seen;
+    std::map<std::string_view, int> seen;
     for (std::size_t i = 38; i < bars.size(); ++i) {
         const double mom = reg[i - (n - 1)];
         EXPECT_EQ(out[i].v1, mom > 0 ? "多头" : "空头") << i;
