@@ -18,6 +18,21 @@ inline TaError bad_period(std::size_t n, std::string_view reason) {
     return TaError::invalid("timeperiod", period_text(n), reason);
 }
 
+// k·m and m + 1, saturating: an absurd period must give an error, never a
+// wrapped-around length.
+inline std::size_t sat_mul(std::size_t k, std::size_t m) {
+    return m > std::numeric_limits<std::size_t>::max() / k ? std::numeric_limits<std::size_t>::max() : k * m;
+}
+inline std::size_t sat_inc(std::size_t m) { return m == std::numeric_limits<std::size_t>::max() ? m : m + 1; }
+
+// The length rule of an average with lookback k·(n - 1): InsufficientData
+// with need k·(n - 1) + 1 when len is not longer than the lookback.
+inline kernel::Check cascade_length(std::size_t len, std::size_t k, std::size_t n) {
+    const std::size_t lookback = sat_mul(k, n - 1);
+    if (len <= lookback) return TaError::insufficient(sat_inc(lookback), len);
+    return std::nullopt;
+}
+
 // e + k(x - e) as one fused multiply-add.
 inline double ema_step(double e, double x, double k) { return std::fma(k, x - e, e); }
 

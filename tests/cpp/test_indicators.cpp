@@ -578,3 +578,30 @@ TEST(Bands, OtherTypesMeasureDeviationFromTheAverage) {
     EXPECT_EQ(nan_prefix(wide.middle), 49u);
     EXPECT_TRUE(all_finite_from(wide.lower, 49));
 }
+
+TEST(TaError, AbsurdPeriodsReportSaturatedNeedsInsteadOfWrapping) {
+    const Series x = prices(50);
+    constexpr std::size_t kMax = std::numeric_limits<std::size_t>::max();
+    const struct {
+        const char* what;
+        TaError err;
+        std::size_t need;
+    } cases[] = {
+        {"dema", err(ind::dema(x, kMax)), kMax},
+        {"tema", err(ind::tema(x, kMax / 2)), kMax},
+        {"t3", err(ind::t3(x, kMax / 5, 0.7)), kMax},
+        {"kama", err(ind::kama(x, kMax)), kMax},
+        {"atr", err(ind::atr(x, x, x, kMax)), kMax},
+        {"plus_di", err(ind::plus_di(x, x, x, kMax)), kMax},
+        {"adx", err(ind::adx(x, x, x, kMax / 2 + 1)), kMax},
+        {"adxr", err(ind::adxr(x, x, x, kMax)), kMax},
+        {"sma", err(ind::sma(x, kMax)), kMax},
+        {"bbands t3", err(ind::bbands(x, kMax / 3, MaType::T3, 2, 2)), kMax},
+        {"bbands mama", err(ind::bbands(x, kMax, MaType::Mama, 2, 2)), kMax},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.err.kind, TaError::Kind::InsufficientData) << c.what;
+        EXPECT_EQ(c.err.need, c.need) << c.what;
+        EXPECT_EQ(c.err.got, 50u) << c.what;
+    }
+}

@@ -10,7 +10,8 @@ namespace kernel {
 Check check_adx(std::size_t lh, std::size_t ll, std::size_t lc, std::size_t n) {
     if (auto e = detail::check_hlc_lengths(lh, ll, lc)) return e;
     if (n < 2) return detail::bad_period(n, "must be >= 2");
-    if (lh <= 2 * n - 1) return TaError::insufficient(2 * n, lh);
+    const std::size_t need = detail::sat_mul(2, n);
+    if (lh < need) return TaError::insufficient(need, lh);
     return std::nullopt;
 }
 

@@ -8,8 +8,7 @@ namespace kernel {
 
 Check check_dema(std::size_t len, std::size_t n) {
     if (n < 2) return detail::bad_period(n, "must be >= 2 for DEMA");
-    if (len <= 2 * (n - 1)) return TaError::insufficient(2 * n - 1, len);
-    return std::nullopt;
+    return detail::cascade_length(len, 2, n);
 }
 
 void fill_dema(In in, std::size_t n, Out out) {

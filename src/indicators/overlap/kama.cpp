@@ -19,7 +19,7 @@ double smoothing(double direction, double volatility) {
 
 Check check_kama(std::size_t len, std::size_t n) {
     if (n < 2) return detail::bad_period(n, "must be >= 2");
-    if (len <= n) return TaError::insufficient(n + 1, len);
+    if (len <= n) return TaError::insufficient(detail::sat_inc(n), len);
     return std::nullopt;
 }
 

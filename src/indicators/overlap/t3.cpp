@@ -8,8 +8,7 @@ namespace kernel {
 
 Check check_t3(std::size_t len, std::size_t n) {
     if (n < 2) return detail::bad_period(n, "must be >= 2 for T3");
-    if (len <= 6 * (n - 1)) return TaError::insufficient(6 * n - 5, len);
-    return std::nullopt;
+    return detail::cascade_length(len, 6, n);
 }
 
 void fill_t3(In in, std::size_t n, double a, Out out) {

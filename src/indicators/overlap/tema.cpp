@@ -8,8 +8,7 @@ namespace kernel {
 
 Check check_tema(std::size_t len, std::size_t n) {
     if (n < 2) return detail::bad_period(n, "must be >= 2 for TEMA");
-    if (len <= 3 * (n - 1)) return TaError::insufficient(3 * n - 2, len);
-    return std::nullopt;
+    return detail::cascade_length(len, 3, n);
 }
 
 void fill_tema(In in, std::size_t n, Out out) {

@@ -9,7 +9,7 @@ Check check_atr(std::size_t lh, std::size_t ll, std::size_t lc, std::size_t n) {
     if (auto e = detail::check_hlc_lengths(lh, ll, lc)) return e;
     // A zero period is reported as too little data (need 1), not as a bad
     // parameter, for ATR and the directional indicators alike.
-    if (n == 0 || lh <= n) return TaError::insufficient(n + 1, lh);
+    if (n == 0 || lh <= n) return TaError::insufficient(detail::sat_inc(n), lh);
     return std::nullopt;
 }
 
