@@ -1,6 +1,7 @@
 // Oscillator state signals: warm-up, label thresholds, the rounded EMA.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -153,4 +154,13 @@ TEST(OscSignal, NonFiniteClosesStayLocal) {
     const auto out2 = run(k720, closes(lead));
     for (std::size_t i = 0; i < 20; ++i) EXPECT_TRUE(is_named_default(out2[i], k720)) << i;
     EXPECT_NE(out2[20].v1, "其他");
+}
+
+// The registry holds exactly the eight built-in signals.
+TEST(BuiltinSignals, RegistryHoldsTheEight) {
+    std::vector<std::string> names = zj_signals::list_signal_names();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"zj_dmi_state_V260714", "zj_ic_state_V260718", "zj_osc_state_V260720",
+                                               "zj_osc_state_V260721", "zj_ttm_squeeze_V260711", "zj_vol_ratio_V260721",
+                                               "zj_wavetrend_V260625", "zj_wavetrend_zone_V260724"}));
 }

@@ -9,6 +9,7 @@ from hypothesis import HealthCheck, given, settings, strategies as st
 
 import zjkit
 from zjkit._native import generate_zj_signals, zj_signal_list
+from zjkit.sample import daily_bars
 
 TTM, IC, DMI = "zj_ttm_squeeze_V260711", "zj_ic_state_V260718", "zj_dmi_state_V260714"
 OSC720, OSC721, VOL = "zj_osc_state_V260720", "zj_osc_state_V260721", "zj_vol_ratio_V260721"
@@ -150,8 +151,122 @@ def test_random_bars_and_parameters(bars, name, params):
         assert all(isinstance(v, str) and v for v in (r["v1"], r["v2"], r["v3"]))
 
 
+bad_values = st.sampled_from([math.nan, math.inf, -math.inf, 0.0, -3.0, 1e308])
+
+
 @settings(max_examples=100, deadline=None)
-@given(bars=st.lists(bar_dicts, min_size=60, max_size=120))
-def test_all_six_in_one_call(bars):
-    out = generate_zj_signals([{"name": n} for n in SIX], bars)
-    assert len(out) == 5 * len(bars) + 1
+@given(n=st.integers(min_value=0, max_value=150),
+       damage=st.lists(st.tuples(st.integers(min_value=0, max_value=149),
+                                 st.sampled_from(["high", "low", "close", "vol"]), bad_values), max_size=8))
+def test_all_six_over_damaged_series(n, damage):
+    """Clean bars with a few broken values: every signal still answers, and the
+    computed readings before the first broken bar are those of the clean series."""
+    clean = bars_from(wave(n))
+    bars = [dict(b) for b in clean]
+    for i, key, value in damage:
+        if i < n:
+            bars[i][key] = value
+    config = [{"name": name, "freq": "D"} for name in SIX]  # TTM, IC, DMI, OSC720, OSC721, VOL
+    out = generate_zj_signals(config, bars)
+    reference = generate_zj_signals(config, clean)
+    assert len(out) == len(reference) == 5 * n + 1
+    assert out[n]["name"] == IC
+    first_bad = min([i for i, _, _ in damage if i < n], default=n)
+    # The per-bar signals look only backwards: bars before the damage read as before.
+    for start in (0, n + 1, 2 * n + 1, 3 * n + 1, 4 * n + 1):
+        assert out[start:start + first_bad] == reference[start:start + first_bad]
+
+
+# --- the signals' inputs against the TA-Lib reference ------------------------
+
+def _near(x, marks, eps=1e-6):
+    return any(abs(x - m) < eps for m in marks)
+
+
+def _hlc(bars):
+    np = pytest.importorskip("numpy")
+    return (np.array([b["high"] for b in bars]), np.array([b["low"] for b in bars]),
+            np.array([b["close"] for b in bars]))
+
+
+@pytest.mark.parametrize("seed", [1, 7, 23])
+def test_ttm_against_ta_lib(seed):
+    talib = pytest.importorskip("talib")
+    np = pytest.importorskip("numpy")
+    bars = daily_bars(n=300, seed=seed)
+    h, l, c = _hlc(bars)
+    n = 20
+    basis = talib.SMA(c, n)
+    delta = c - ((talib.MAX(h, n) + talib.MIN(l, n)) * 0.5 + basis) * 0.5
+    mom = np.full(len(c), np.nan)
+    mom[n - 1:] = talib.LINEARREG(delta[n - 1:], n)
+    upper, _, lower = talib.BBANDS(c, n, 2.0, 2.0, 0)
+    atr = talib.ATR(h, l, c, n)
+    squeeze = (lower > basis - 1.5 * atr) & (basis + 1.5 * atr > upper)
+    margin = np.minimum(lower - (basis - 1.5 * atr), basis + 1.5 * atr - upper)
+    out = run(TTM, bars)
+    for i in range(2 * (n - 1), len(bars)):
+        if abs(mom[i]) > 1e-6:
+            assert out[i]["v1"] == ("多头" if mom[i] > 0 else "空头"), i
+        if abs(margin[i]) > 1e-6 and abs(margin[i - 1]) > 1e-6:
+            expected = {(True, True): "挤压", (True, False): "转挤压", (False, True): "转震动",
+                        (False, False): "震动"}[(bool(squeeze[i]), bool(squeeze[i - 1]))]
+            assert out[i]["v3"] == expected, i
+
+
+@pytest.mark.parametrize("n1,n2", [(14, 14), (14, 6), (10, 20)])
+def test_dmi_against_ta_lib(n1, n2):
+    talib = pytest.importorskip("talib")
+    np = pytest.importorskip("numpy")
+    bars = daily_bars(n=400, seed=3)
+    h, l, c = _hlc(bars)
+    pdi, mdi = talib.PLUS_DI(h, l, c, n1), talib.MINUS_DI(h, l, c, n1)
+    if n1 == n2:
+        a, b = talib.ADX(h, l, c, n1), talib.ADXR(h, l, c, n1)
+    else:
+        dx = np.abs(mdi - pdi) / (pdi + mdi) * 100
+        a = np.full(len(c), np.nan)
+        for i in range(n1 + n2 - 1, len(c)):
+            a[i] = dx[i - n2 + 1:i + 1].mean()
+        b = np.full(len(c), np.nan)
+        b[n2:] = (a[n2:] + a[:-n2]) * 0.5
+    out = run(DMI, bars, n1=str(n1), n2=str(n2))
+    checked = 0
+    for i in range(1, len(bars)):
+        if np.isnan([a[i], b[i], a[i - 1], b[i - 1]]).any():
+            assert labels(out[i]) == DEFAULT, i
+            continue
+        d, slope = pdi[i] - mdi[i], a[i] - a[i - min(i, 3)]
+        if _near(a[i], [40, 25, 20]) or _near(d, [10, 5, -5, -10]) or _near(slope, [0.5, -0.5]):
+            continue
+        strength = "强趋势" if a[i] >= 40 else "趋势" if a[i] >= 25 else "酝酿" if a[i] >= 20 else "盘整"
+        side = ("多头强势" if d > 10 else "多头" if d > 5 else "缠绕" if d >= -5 else
+                "空头" if d >= -10 else "空头强势")
+        trend = "上升" if slope > 0.5 else "下降" if slope < -0.5 else "平稳"
+        assert labels(out[i]) == (strength, side, trend), i
+        checked += 1
+    assert checked > 300
+
+
+@pytest.mark.parametrize("di", [1, 2, 5, 40])
+def test_ichimoku_cloud_against_ta_lib(di):
+    talib = pytest.importorskip("talib")
+    bars = daily_bars(n=200, seed=11)
+    h, l, c = _hlc(bars)
+    mid = {k: (talib.MAX(h, k) + talib.MIN(l, k)) * 0.5 for k in (9, 26, 52)}
+    i = len(bars) - di
+    span_a = (mid[9][i - 26] + mid[26][i - 26]) * 0.5
+    span_b = mid[52][i - 26]
+    top, bottom = max(span_a, span_b), min(span_a, span_b)
+    r = run(IC, bars, di=str(di))[0]
+    assert r["v2"] == ("上升云" if span_a > span_b else "下降云")
+    if l[i] > top:
+        assert r["v1"] == "云上"
+    elif h[i] < bottom:
+        assert r["v1"] == "云下"
+    elif c[i] > top:
+        assert r["v1"] == "突破上"
+    elif c[i] < bottom:
+        assert r["v1"] == "跌破下"
+    else:
+        assert r["v1"] in ("测云顶", "云内", "贯穿云", "测云底")
