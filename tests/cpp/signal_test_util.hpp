@@ -35,9 +35,23 @@ inline std::vector<BarPoint> volumes(const std::vector<double>& values) {
     return bars;
 }
 
-inline std::vector<SignalOutput> run(const std::string& name, const std::vector<BarPoint>& bars,
-                                     const ParamMap& params = {}) {
-    return zj_signals::dispatch_one(name, bars, params);
+// A signal's records together with the bars they were computed from: record
+// texts are views into the bars (the freq), so the bars must stay alive.
+struct Run {
+    std::vector<BarPoint> bars;
+    std::vector<SignalOutput> out;
+
+    std::size_t size() const { return out.size(); }
+    const SignalOutput& operator[](std::size_t i) const { return out[i]; }
+    const SignalOutput& back() const { return out.back(); }
+    auto begin() const { return out.begin(); }
+    auto end() const { return out.end(); }
+};
+
+inline Run run(const std::string& name, std::vector<BarPoint> bars, const ParamMap& params = {}) {
+    Run r{std::move(bars), {}};
+    r.out = zj_signals::dispatch_one(name, r.bars, params);
+    return r;
 }
 
 inline std::string labels(const SignalOutput& r) {

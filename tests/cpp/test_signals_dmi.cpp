@@ -29,7 +29,7 @@ std::vector<BarPoint> trend(std::size_t n, unsigned seed = 11) {
     return bars;
 }
 
-std::size_t first_labelled(const std::vector<SignalOutput>& out) {
+std::size_t first_labelled(const Run& out) {
     for (std::size_t i = 0; i < out.size(); ++i)
         if (out[i].v1 != "其他") return i;
     return out.size();
