@@ -149,7 +149,8 @@ TEST(WaveTrend, WarmUpAndShortInput) {
         }
         EXPECT_TRUE(dispatch_one(name, {}, {}).empty());
     }
-    const auto out = dispatch_one("zj_wavetrend_V260625", zigzag_bars(40), {});
+    const auto bars = zigzag_bars(40);  // records view the bars' texts: keep them alive
+    const auto out = dispatch_one("zj_wavetrend_V260625", bars, {});
     ASSERT_EQ(out.size(), 40u);
     for (std::size_t i = 0; i < 39; ++i) {
         EXPECT_EQ(out[i].name, "zj_wavetrend_V260625");

@@ -5,5 +5,6 @@ standard library, and returns plain lists of dicts ready for zjkit's functions.
 """
 
 from zjkit.sample.bars import daily_bars
+from zjkit.sample.auctions import AUCTION_KINDS, auction, auctions  # noqa: F401
 
 __all__ = ["daily_bars"]
