@@ -11,6 +11,7 @@ SECTIONS = [
     "signals",
     "signal_states",
     "auction",
+    "ta",
 ]
 
 
