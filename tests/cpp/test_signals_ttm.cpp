@@ -64,6 +64,25 @@ TEST(TtmSignal, WarmUp) {
     }
 }
 
+TEST(TtmSignal, WidthParameters) {
+    const auto bars = regime_bars(200);
+    const auto reference = run(kTtm, bars);
+    auto same = [&](const ParamMap& p) {
+        const auto out = run(kTtm, bars, p);
+        for (std::size_t i = 0; i < out.size(); ++i)
+            if (labels(out[i]) != labels(reference[i])) return false;
+        return true;
+    };
+    // Unparsable or NaN widths are the defaults; other numbers change the squeeze.
+    EXPECT_TRUE(same({{"n2", "nan"}, {"n4", "NaN"}}));
+    EXPECT_TRUE(same({{"n2", "1.5x"}, {"n4", ""}}));
+    EXPECT_TRUE(same({{"n2", "+1.5"}, {"n4", "2e0"}}));
+    EXPECT_FALSE(same({{"n2", "3"}}));
+    // An infinitely wide channel holds any bands: squeezed throughout.
+    const auto wide = run(kTtm, bars, {{"n2", "inf"}});
+    for (std::size_t i = 38; i < wide.size(); ++i) EXPECT_EQ(wide[i].v3, "挤压") << i;
+}
+
 TEST(TtmSignal, ShapeTable) {
     struct Case { double m0, m1, m2, m3; const char* label; };
     const Case cases[] = {

@@ -177,10 +177,35 @@ def test_all_six_over_damaged_series(n, damage):
         assert out[start:start + first_bad] == reference[start:start + first_bad]
 
 
-# --- the signals' inputs against the TA-Lib reference ------------------------
+# --- the signals' inputs against zjkit.ta (exactly) and TA-Lib (to rounding) --
 
-def _near(x, marks, eps=1e-6):
-    return any(abs(x - m) < eps for m in marks)
+class _Lib:
+    """The indicator functions the signals use, from one library. zjkit.ta is
+    the library the signals call, so its values must reproduce every label
+    exactly; TA-Lib is the reference, equal up to rounding, so readings within
+    `eps` of a threshold are skipped for it."""
+
+    def __init__(self, which):
+        if which == "zjkit.ta":
+            ta = pytest.importorskip("zjkit.ta")
+            self.eps = 0.0
+            self.max, self.min, self.sma, self.linearreg = ta.max, ta.min, ta.sma, ta.linearreg
+            self.atr, self.plus_di, self.minus_di, self.adx, self.adxr = ta.atr, ta.plus_di, ta.minus_di, ta.adx, ta.adxr
+            self.bbands = lambda c, n, up, dn: ta.bbands(c, n, up, dn, 0)
+        else:
+            ta = pytest.importorskip("talib")
+            self.eps = 1e-6
+            self.max, self.min, self.sma, self.linearreg = ta.MAX, ta.MIN, ta.SMA, ta.LINEARREG
+            self.atr, self.plus_di, self.minus_di, self.adx, self.adxr = ta.ATR, ta.PLUS_DI, ta.MINUS_DI, ta.ADX, ta.ADXR
+            self.bbands = lambda c, n, up, dn: ta.BBANDS(c, n, up, dn, 0)
+
+    def near(self, x, marks):
+        return any(abs(x - m) < self.eps for m in marks)
+
+
+@pytest.fixture(params=["zjkit.ta", "talib"])
+def lib(request):
+    return _Lib(request.param)
 
 
 def _hlc(bars):
@@ -190,46 +215,57 @@ def _hlc(bars):
 
 
 @pytest.mark.parametrize("seed", [1, 7, 23])
-def test_ttm_against_ta_lib(seed):
-    talib = pytest.importorskip("talib")
+def test_ttm_inputs(lib, seed):
     np = pytest.importorskip("numpy")
     bars = daily_bars(n=300, seed=seed)
     h, l, c = _hlc(bars)
     n = 20
-    basis = talib.SMA(c, n)
-    delta = c - ((talib.MAX(h, n) + talib.MIN(l, n)) * 0.5 + basis) * 0.5
+    basis = np.asarray(lib.sma(c, n))
+    delta = c - ((np.asarray(lib.max(h, n)) + np.asarray(lib.min(l, n))) * 0.5 + basis) * 0.5
     mom = np.full(len(c), np.nan)
-    mom[n - 1:] = talib.LINEARREG(delta[n - 1:], n)
-    upper, _, lower = talib.BBANDS(c, n, 2.0, 2.0, 0)
-    atr = talib.ATR(h, l, c, n)
+    mom[n - 1:] = lib.linearreg(delta[n - 1:], n)
+    upper, _, lower = (np.asarray(x) for x in lib.bbands(c, n, 2.0, 2.0))
+    atr = np.asarray(lib.atr(h, l, c, n))
     squeeze = (lower > basis - 1.5 * atr) & (basis + 1.5 * atr > upper)
     margin = np.minimum(lower - (basis - 1.5 * atr), basis + 1.5 * atr - upper)
     out = run(TTM, bars)
+    assert all(labels(r) == DEFAULT for r in out[:2 * (n - 1)])
     for i in range(2 * (n - 1), len(bars)):
-        if abs(mom[i]) > 1e-6:
+        if not lib.near(mom[i], [0]):
             assert out[i]["v1"] == ("多头" if mom[i] > 0 else "空头"), i
-        if abs(margin[i]) > 1e-6 and abs(margin[i - 1]) > 1e-6:
+        if not lib.near(margin[i], [0]) and not lib.near(margin[i - 1], [0]):
             expected = {(True, True): "挤压", (True, False): "转挤压", (False, True): "转震动",
                         (False, False): "震动"}[(bool(squeeze[i]), bool(squeeze[i - 1]))]
             assert out[i]["v3"] == expected, i
 
 
+def _moving_average_adx(pdi, mdi, n2):
+    """ADX as a plain n2-bar mean of DX, carried as a running sum from the first DX."""
+    dx = [abs(m - p) / (p + m) * 100 if p + m > 0 else math.nan for p, m in zip(pdi, mdi)]
+    a = [math.nan] * len(dx)
+    f = next(i for i, x in enumerate(dx) if not math.isnan(x))
+    total = 0.0
+    for j in range(f, f + n2):
+        total += dx[j]
+    a[f + n2 - 1] = total / n2
+    for j in range(f, len(dx) - n2):
+        total += dx[j + n2]
+        total -= dx[j]
+        a[j + n2] = total / n2
+    b = [math.nan] * n2 + [(a[i] + a[i - n2]) * 0.5 for i in range(n2, len(a))]
+    return a, b
+
+
 @pytest.mark.parametrize("n1,n2", [(14, 14), (14, 6), (10, 20)])
-def test_dmi_against_ta_lib(n1, n2):
-    talib = pytest.importorskip("talib")
+def test_dmi_inputs(lib, n1, n2):
     np = pytest.importorskip("numpy")
     bars = daily_bars(n=400, seed=3)
     h, l, c = _hlc(bars)
-    pdi, mdi = talib.PLUS_DI(h, l, c, n1), talib.MINUS_DI(h, l, c, n1)
+    pdi, mdi = np.asarray(lib.plus_di(h, l, c, n1)), np.asarray(lib.minus_di(h, l, c, n1))
     if n1 == n2:
-        a, b = talib.ADX(h, l, c, n1), talib.ADXR(h, l, c, n1)
+        a, b = np.asarray(lib.adx(h, l, c, n1)), np.asarray(lib.adxr(h, l, c, n1))
     else:
-        dx = np.abs(mdi - pdi) / (pdi + mdi) * 100
-        a = np.full(len(c), np.nan)
-        for i in range(n1 + n2 - 1, len(c)):
-            a[i] = dx[i - n2 + 1:i + 1].mean()
-        b = np.full(len(c), np.nan)
-        b[n2:] = (a[n2:] + a[:-n2]) * 0.5
+        a, b = (np.array(x) for x in _moving_average_adx(pdi.tolist(), mdi.tolist(), n2))
     out = run(DMI, bars, n1=str(n1), n2=str(n2))
     checked = 0
     for i in range(1, len(bars)):
@@ -237,7 +273,7 @@ def test_dmi_against_ta_lib(n1, n2):
             assert labels(out[i]) == DEFAULT, i
             continue
         d, slope = pdi[i] - mdi[i], a[i] - a[i - min(i, 3)]
-        if _near(a[i], [40, 25, 20]) or _near(d, [10, 5, -5, -10]) or _near(slope, [0.5, -0.5]):
+        if lib.near(a[i], [40, 25, 20]) or lib.near(d, [10, 5, -5, -10]) or lib.near(slope, [0.5, -0.5]):
             continue
         strength = "强趋势" if a[i] >= 40 else "趋势" if a[i] >= 25 else "酝酿" if a[i] >= 20 else "盘整"
         side = ("多头强势" if d > 10 else "多头" if d > 5 else "缠绕" if d >= -5 else
@@ -249,11 +285,11 @@ def test_dmi_against_ta_lib(n1, n2):
 
 
 @pytest.mark.parametrize("di", [1, 2, 5, 40])
-def test_ichimoku_cloud_against_ta_lib(di):
-    talib = pytest.importorskip("talib")
+def test_ichimoku_inputs(lib, di):
+    np = pytest.importorskip("numpy")
     bars = daily_bars(n=200, seed=11)
     h, l, c = _hlc(bars)
-    mid = {k: (talib.MAX(h, k) + talib.MIN(l, k)) * 0.5 for k in (9, 26, 52)}
+    mid = {k: (np.asarray(lib.max(h, k)) + np.asarray(lib.min(l, k))) * 0.5 for k in (9, 26, 52)}
     i = len(bars) - di
     span_a = (mid[9][i - 26] + mid[26][i - 26]) * 0.5
     span_b = mid[52][i - 26]
