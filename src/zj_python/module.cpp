@@ -25,6 +25,7 @@ using Registration = void (*)(PyObject*);
 
 // In the order of the module's function table.
 constexpr Registration kRegistrations[] = {
+    &register_transaction,
     &register_auction_scan,
     &register_auction_false_sell,
     &register_dispatch,
