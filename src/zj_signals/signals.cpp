@@ -1,6 +1,7 @@
 #include "zj_signals/signals.hpp"
 
 #include <atomic>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <random>
@@ -87,14 +88,14 @@ std::vector<SignalOutput> dispatch_one(std::string_view name, std::span<const Ba
 std::vector<SignalOutput> dispatch_signals(std::span<const SignalConfig> configs,
                                            std::span<const BarPoint> bars) {
     std::vector<SignalOutput> out;
-    for (const SignalConfig& config : configs) {
-        std::vector<SignalOutput> block = dispatch_one(config.name, bars, config.params);
-        if (out.empty()) out.reserve(block.size() * configs.size());
-        for (SignalOutput& record : block) {
-            record.freq = config.freq;
-            out.push_back(std::move(record));
+    dispatch_each(configs, bars, [&](const SignalConfig&, std::vector<SignalOutput>& block) {
+        if (out.empty()) {
+            out = std::move(block);
+            out.reserve(out.size() * configs.size());
+        } else {
+            out.insert(out.end(), std::make_move_iterator(block.begin()), std::make_move_iterator(block.end()));
         }
-    }
+    });
     return out;
 }
 

@@ -31,18 +31,21 @@ struct SignalConfig {
     ParamMap params;
 };
 
+// One emitted record. The three labels are static texts (every label of this
+// program is a literal of the signal that emits it), so records are cheap to
+// make and move; name and freq are owned.
 struct SignalOutput {
     std::string name;
     std::string freq;
-    std::string v1;
-    std::string v2;
-    std::string v3;
+    std::string_view v1;
+    std::string_view v2;
+    std::string_view v3;
     std::uint32_t score = 0;
 
+    // Labels must outlive the record: pass literals.
     static SignalOutput make(std::string_view name, std::string_view freq, std::string_view v1,
                              std::string_view v2, std::string_view v3, std::uint32_t score = 0) {
-        return SignalOutput{std::string(name), std::string(freq), std::string(v1),
-                            std::string(v2),   std::string(v3),   score};
+        return SignalOutput{std::string(name), std::string(freq), v1, v2, v3, score};
     }
 };
 

@@ -1,0 +1,234 @@
+#pragma once
+// Functions described once. A `Function` names the Python function, its
+// parameters (kind, name, default) and its docstring; from that one
+// description come the argument binding with its error texts, the conversion
+// of every argument, the text signature that `inspect.signature` reads, and
+// the PyMethodDef. A binding is then a plain C++ function taking converted
+// values:
+//
+//   constexpr clinic::Function kScan{"auction_scan",
+//       clinic::List{"data"}, clinic::Int32{"threshold", 50}, clinic::OptFloat{"open_price"}};
+//   Ref auction_scan(PyObject* data, std::int32_t threshold, std::optional<double> open_price);
+//   PyMethodDef* def = clinic::method<kScan, auction_scan>();
+//
+// Functions without parameters are described by `NoArgs` and made by
+// `noargs_method`.
+//
+// Binding follows the interpreter's rules for positional-or-keyword
+// parameters; all arguments are converted before the body runs.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "zj_python/boundary/convert.hpp"
+
+namespace zj_python::clinic {
+
+// ---- parameter kinds -------------------------------------------------------
+
+// A list (subclasses accepted), passed on borrowed.
+struct List {
+    using value_type = PyObject*;
+    const char* name;
+    static value_type convert(PyObject* o) {
+        require_list(o);
+        return o;
+    }
+};
+
+struct Float {
+    using value_type = double;
+    const char* name;
+    std::optional<double> fallback = std::nullopt;
+    constexpr Float(const char* n) : name(n) {}
+    constexpr Float(const char* n, double d) : name(n), fallback(d) {}
+    static value_type convert(PyObject* o) { return to_f64(o); }
+};
+
+// A float whose default is None; None and omission are alike.
+struct OptFloat {
+    using value_type = std::optional<double>;
+    const char* name;
+    static value_type convert(PyObject* o) {
+        if (o == Py_None) return std::nullopt;
+        return to_f64(o);
+    }
+};
+
+struct Int32 {
+    using value_type = std::int32_t;
+    const char* name;
+    std::optional<std::int32_t> fallback = std::nullopt;
+    constexpr Int32(const char* n) : name(n) {}
+    constexpr Int32(const char* n, std::int32_t d) : name(n), fallback(d) {}
+    static value_type convert(PyObject* o) { return to_i32(o); }
+};
+
+// A non-negative integer that fits an unsigned machine word.
+struct USize {
+    using value_type = std::uint64_t;
+    const char* name;
+    std::optional<std::uint64_t> fallback = std::nullopt;
+    constexpr USize(const char* n) : name(n) {}
+    constexpr USize(const char* n, std::uint64_t d) : name(n), fallback(d) {}
+    static value_type convert(PyObject* o) { return to_u64(o); }
+};
+
+// A str, passed on as its UTF-8 text (valid for the call).
+struct Str {
+    using value_type = std::string_view;
+    const char* name;
+    std::optional<std::string_view> fallback = std::nullopt;
+    constexpr Str(const char* n) : name(n) {}
+    constexpr Str(const char* n, std::string_view d) : name(n), fallback(d) {}
+    static value_type convert(PyObject* o) { return to_str(o); }
+};
+
+struct Bool {
+    using value_type = bool;
+    const char* name;
+    std::optional<bool> fallback = std::nullopt;
+    constexpr Bool(const char* n) : name(n) {}
+    constexpr Bool(const char* n, bool d) : name(n), fallback(d) {}
+    static value_type convert(PyObject* o) { return to_bool(o); }
+};
+
+// ---- what binding and the signature need to know of a parameter -----------
+
+struct ParamInfo {
+    const char* name;
+    bool has_default;
+    std::string default_text;  // as written in the signature
+};
+
+std::string format_default(double v);
+inline ParamInfo info(const List& p) { return {p.name, false, {}}; }
+inline ParamInfo info(const OptFloat& p) { return {p.name, true, "None"}; }
+inline ParamInfo info(const Float& p) {
+    return {p.name, p.fallback.has_value(), p.fallback ? format_default(*p.fallback) : ""};
+}
+inline ParamInfo info(const Int32& p) {
+    return {p.name, p.fallback.has_value(), p.fallback ? std::to_string(*p.fallback) : ""};
+}
+inline ParamInfo info(const USize& p) {
+    return {p.name, p.fallback.has_value(), p.fallback ? std::to_string(*p.fallback) : ""};
+}
+inline ParamInfo info(const Str& p) {
+    return {p.name, p.fallback.has_value(), p.fallback ? "\"" + std::string(*p.fallback) + "\"" : ""};
+}
+inline ParamInfo info(const Bool& p) {
+    return {p.name, p.fallback.has_value(), p.fallback ? (*p.fallback ? "True" : "False") : ""};
+}
+
+template <class P>
+typename P::value_type default_value(const P& p) {
+    if constexpr (std::is_same_v<P, OptFloat>) {
+        return std::nullopt;
+    } else if constexpr (std::is_same_v<P, List>) {
+        return nullptr;  // never reached: lists are always required
+    } else {
+        return *p.fallback;
+    }
+}
+
+// ---- binding ---------------------------------------------------------------
+
+// Matches positional and keyword arguments to parameters. `slots` receives a
+// borrowed object per parameter, or NULL for one left to its default. Raises
+// the interpreter's binding TypeErrors.
+void bind(const char* function, std::span<const ParamInfo> params, PyObject* const* args,
+          Py_ssize_t nargs, PyObject* kwnames, PyObject** slots);
+
+// Re-raises a TypeError from converting parameter `name` as
+// "argument '{name}': {message}"; other exceptions pass unchanged.
+[[noreturn]] void rethrow_conversion(const char* name);
+
+// "name(a, b=1)\n--\n\n" followed by the extra docstring text.
+std::string make_doc(const char* function, std::span<const ParamInfo> params, std::string_view extra);
+
+// ---- the description -------------------------------------------------------
+
+template <class... Ps>
+struct Function {
+    const char* name;
+    std::tuple<Ps...> params;
+    std::string_view doc = {};  // text after the signature block
+
+    constexpr Function(const char* n, Ps... ps) : name(n), params(ps...) {}
+    // The same description with docstring text after the signature block.
+    constexpr Function with_doc(std::string_view extra) const {
+        Function f = *this;
+        f.doc = extra;
+        return f;
+    }
+
+    static constexpr std::size_t size = sizeof...(Ps);
+    using values = std::tuple<typename Ps::value_type...>;
+
+    std::array<ParamInfo, sizeof...(Ps)> infos() const {
+        return std::apply([](const auto&... p) { return std::array<ParamInfo, sizeof...(Ps)>{info(p)...}; },
+                          params);
+    }
+};
+
+template <class P>
+typename P::value_type convert_one(const P& p, PyObject* slot) {
+    if (slot == nullptr) return default_value(p);
+    try {
+        return P::convert(slot);
+    } catch (const PyErrOccurred&) {
+        rethrow_conversion(p.name);
+    }
+}
+
+template <const auto& F, auto Body>
+PyObject* fastcall(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return guarded([&]() -> PyObject* {
+        using Fn = std::remove_cvref_t<decltype(F)>;
+        static const auto infos = F.infos();
+        std::array<PyObject*, Fn::size + 1> slots{};  // +1 keeps the array non-empty
+        bind(F.name, infos, args, nargs, kwnames, slots.data());
+        // Every argument is converted, in parameter order, before the body runs.
+        auto values = [&]<std::size_t... I>(std::index_sequence<I...>) {
+            return typename Fn::values{convert_one(std::get<I>(F.params), slots[I])...};
+        }(std::make_index_sequence<Fn::size>{});
+        Ref result = std::apply(Body, std::move(values));
+        return result.release();
+    });
+}
+
+// The PyMethodDef of a described function; lives for the process.
+template <const auto& F, auto Body>
+PyMethodDef* method() {
+    static const std::string doc = make_doc(F.name, F.infos(), F.doc);
+    static PyMethodDef def{F.name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&fastcall<F, Body>)),
+                           METH_FASTCALL | METH_KEYWORDS, doc.c_str()};
+    return &def;
+}
+
+// A function of no arguments (the interpreter rejects any argument itself).
+struct NoArgs {
+    const char* name;
+    std::string_view doc = {};
+};
+
+template <const NoArgs& F, auto Body>
+PyObject* noargs(PyObject*, PyObject*) {
+    return guarded([&]() -> PyObject* { return Body().release(); });
+}
+
+template <const NoArgs& F, auto Body>
+PyMethodDef* noargs_method() {
+    static const std::string doc = make_doc(F.name, {}, F.doc);
+    static PyMethodDef def{F.name, &noargs<F, Body>, METH_NOARGS, doc.c_str()};
+    return &def;
+}
+
+}  // namespace zj_python::clinic

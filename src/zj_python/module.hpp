@@ -1,0 +1,15 @@
+#pragma once
+// The module frame: how binding areas add their functions.
+#include "zj_python/boundary/ref.hpp"
+
+namespace zj_python {
+
+// Adds one function to the module: appends its __name__ to the module's
+// __all__ (created on first use) and sets it as the attribute of that name.
+void add_function(PyObject* module, PyMethodDef* def);
+
+// Registration routines of the binding areas, called in this order by the
+// module's execution step so that the functions appear in table order.
+void register_dispatch(PyObject* module);  // generate_zj_signals, zj_signal_list
+
+}  // namespace zj_python

@@ -1,0 +1,201 @@
+// zj_wavetrend_V260625 and zj_wavetrend_zone_V260724.
+#include "zj_signals/wavetrend.hpp"
+
+#include <cmath>
+#include <limits>
+
+#include "zj_signals/params.hpp"
+#include "zj_signals/signal_util.hpp"
+
+namespace zj_signals::wavetrend {
+
+namespace {
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr std::string_view kWtName = "zj_wavetrend_V260625";
+constexpr std::string_view kZoneName = "zj_wavetrend_zone_V260724";
+
+double round4(double x) { return std::round(x * 10000.0) / 10000.0; }
+
+struct WtParams {
+    std::uint64_t n1, n2, n3;
+    std::uint64_t min_bars;  // n1 + n2 + n3 + 5, saturating
+};
+
+WtParams read_params(const ParamMap& params) {
+    WtParams p{param_unsigned(params, "n1", 10), param_unsigned(params, "n2", 21), param_unsigned(params, "n3", 4), 0};
+    p.min_bars = saturating_add({p.n1, p.n2, p.n3, 5});
+    return p;
+}
+
+std::vector<WtPoint> oscillator(std::span<const BarPoint> bars, const WtParams& p) {
+    std::vector<double> high, low, close;
+    high.reserve(bars.size());
+    low.reserve(bars.size());
+    close.reserve(bars.size());
+    for (const BarPoint& b : bars) {
+        high.push_back(b.high);
+        low.push_back(b.low);
+        close.push_back(b.close);
+    }
+    return compute_wavetrend(high, low, close, p.n1, p.n2, p.n3);
+}
+}  // namespace
+
+std::vector<double> calc_ema(std::span<const double> values, std::uint64_t n) {
+    std::vector<double> out(values.size(), kNaN);
+    if (values.empty() || n == 0) return out;
+    const double keep = static_cast<double>(n - 1);
+    const double denom = static_cast<double>(n) + 1.0;
+    out[0] = values[0];
+    for (std::size_t i = 1; i < values.size(); ++i) out[i] = round4((out[i - 1] * keep + 2.0 * values[i]) / denom);
+    return out;
+}
+
+std::vector<WtPoint> compute_wavetrend(std::span<const double> high, std::span<const double> low,
+                                       std::span<const double> close, std::uint64_t n1, std::uint64_t n2,
+                                       std::uint64_t n3) {
+    const std::size_t len = close.size();
+    std::vector<double> ap(len);
+    for (std::size_t i = 0; i < len; ++i) ap[i] = (high[i] + low[i] + close[i]) / 3.0;
+    const std::vector<double> esa = calc_ema(ap, n1);
+    std::vector<double> dev(len);
+    for (std::size_t i = 0; i < len; ++i) dev[i] = std::fabs(ap[i] - esa[i]);
+    const std::vector<double> d = calc_ema(dev, n1);
+    std::vector<double> ci(len);
+    for (std::size_t i = 0; i < len; ++i) {
+        const double scale = 0.015 * d[i];
+        ci[i] = std::fabs(scale) < 1e-10 ? 0.0 : (ap[i] - esa[i]) / scale;
+    }
+    const std::vector<double> wt1 = calc_ema(ci, n2);
+
+    std::vector<WtPoint> out(len);
+    double prefix = 0.0;  // sum of wt1[0..i] in index order: the window while it is still short
+    for (std::size_t i = 0; i < len; ++i) {
+        out[i].wt1 = wt1[i];
+        prefix += wt1[i];
+        if (n3 == 0) {
+            out[i].wt2 = kNaN;
+        } else if (i + 1 <= n3) {
+            out[i].wt2 = round4(prefix / static_cast<double>(i + 1));
+        } else {
+            double sum = 0.0;
+            for (std::size_t j = i + 1 - n3; j <= i; ++j) sum += wt1[j];
+            out[i].wt2 = round4(sum / static_cast<double>(n3));
+        }
+    }
+    return out;
+}
+
+std::string_view zone_label(double w) {
+    if (w > 60) return "极度超买";
+    if (w > 53) return "超买";
+    if (w > 30) return "偏多";
+    if (w >= 0) return "弱多";
+    if (w >= -30) return "弱空";
+    if (w >= -53) return "偏空";
+    if (w >= -60) return "超卖";
+    return "极度超卖";
+}
+
+std::optional<WtLabels> get_wt_signal(std::span<const WtPoint> points, std::size_t k) {
+    if (points.size() < k + 2) return std::nullopt;
+    const WtPoint& cur = points[points.size() - k];
+    const WtPoint& prev = points[points.size() - k - 1];
+    if (std::isnan(cur.wt1) || std::isnan(cur.wt2) || std::isnan(prev.wt1) || std::isnan(prev.wt2))
+        return std::nullopt;
+    const double c = cur.wt1 - cur.wt2;
+    const double p = prev.wt1 - prev.wt2;
+    std::string_view cross;
+    if (p <= 0 && c > 0) cross = "金叉";
+    else if (p >= 0 && c < 0) cross = "死叉";
+    else if (c > 0) cross = "多头";
+    else cross = "空头";
+    const std::string_view gap = c > p ? "增大" : (c < p ? "缩小" : "平稳");
+    return WtLabels{zone_label(cur.wt1), cross, gap};
+}
+
+namespace {
+// Scores by zone and regime, for the "多头" and the "空头" side.
+struct ScoreRow {
+    std::string_view zone, regime;
+    std::uint32_t bull, bear;
+};
+constexpr ScoreRow kScores[] = {
+    {"超买", "其他", 20, 40},     {"超买", "长期看多", 65, 5},     {"超买", "长期看空", 35, 85},
+    {"超卖", "其他", 45, 30},     {"超卖", "长期看多", 90, 45},    {"超卖", "长期看空", 5, 60},
+    {"极度超买", "其他", 25, 45}, {"极度超买", "长期看多", 5, 5},  {"极度超买", "长期看空", 45, 92},
+    {"极度超卖", "其他", 50, 35}, {"极度超卖", "长期看多", 95, 50}, {"极度超卖", "长期看空", 5, 5},
+};
+
+int next_state(int state, double w, double q) {
+    const bool up_exit = q < -53 && w >= -53;
+    const bool down_exit = q > 53 && w <= 53;
+    switch (state) {
+        case -1: return w > 53 ? 0 : (up_exit ? 1 : -1);
+        case 1: return w < -53 ? 0 : (down_exit ? -1 : 1);
+        default: return up_exit ? 1 : (down_exit ? -1 : 0);
+    }
+}
+}  // namespace
+
+ZoneReading compute_wt_zone_signal(int state, double wt1, double wt2, double prev_wt1) {
+    ZoneReading r{};
+    r.state = next_state(state, wt1, prev_wt1);
+    r.zone = zone_label(wt1);
+    r.regime = r.state == 1 ? "长期看多" : (r.state == -1 ? "长期看空" : "其他");
+    r.side = wt1 > wt2 ? "多头" : "空头";
+    r.score = 5;
+    for (const ScoreRow& row : kScores)
+        if (row.zone == r.zone && row.regime == r.regime) r.score = r.side == "多头" ? row.bull : row.bear;
+    return r;
+}
+
+std::vector<SignalOutput> compute_wt_signal(std::span<const BarPoint> bars, const ParamMap& params) {
+    const WtParams p = read_params(params);
+    if (bars.size() < p.min_bars) return short_input_records(bars.size());
+    const std::vector<WtPoint> points = oscillator(bars, p);
+    const std::string& freq = bars.front().freq;
+    std::vector<SignalOutput> out;
+    out.reserve(bars.size());
+    for (std::size_t i = 0; i < bars.size(); ++i) {
+        std::optional<WtLabels> labels;
+        if (i + 1 >= p.min_bars) labels = get_wt_signal(std::span(points).first(i + 1), 1);
+        if (labels)
+            out.push_back(SignalOutput::make(kWtName, freq, labels->zone, labels->cross, labels->gap, 0));
+        else
+            out.push_back(default_record(kWtName, freq, 1));
+    }
+    return out;
+}
+
+std::vector<SignalOutput> compute_wt_zone_signal_full(std::span<const BarPoint> bars, const ParamMap& params) {
+    const WtParams p = read_params(params);
+    if (bars.size() < p.min_bars) return short_input_records(bars.size());
+    const std::vector<WtPoint> points = oscillator(bars, p);
+    const std::string& freq = bars.front().freq;
+    const std::uint64_t warmup = std::max<std::uint64_t>(param_unsigned(params, "_init_n", 0), 1);
+    std::vector<SignalOutput> out;
+    out.reserve(bars.size());
+    int state = 0;
+    for (std::size_t i = 0; i < bars.size(); ++i) {
+        if (i < warmup || std::isnan(points[i].wt1) || std::isnan(points[i].wt2) || std::isnan(points[i - 1].wt1)) {
+            out.push_back(default_record(kZoneName, freq, 1));
+            continue;
+        }
+        const ZoneReading r = compute_wt_zone_signal(state, points[i].wt1, points[i].wt2, points[i - 1].wt1);
+        state = r.state;
+        out.push_back(SignalOutput::make(kZoneName, freq, r.zone, r.regime, r.side, r.score));
+    }
+    return out;
+}
+
+namespace {
+constexpr SignalDescriptor kWavetrend{"kline", kWtName, "{freq}_D{di}WT#{n1}#{n2}#{n3}_V260625", "ZjWavetrend",
+                                      "ZjWavetrend", &compute_wt_signal};
+constexpr SignalDescriptor kWavetrendZone{"kline", kZoneName, "{freq}_D{di}WT#{n1}#{n2}#{n3}_V260724",
+                                          "ZjWavetrendZone", "ZjWavetrendZone", &compute_wt_zone_signal_full};
+ZJ_REGISTER_SIGNAL(kWavetrend);
+ZJ_REGISTER_SIGNAL(kWavetrendZone);
+}  // namespace
+
+}  // namespace zj_signals::wavetrend

@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "zj_signals/params.hpp"
+#include "zj_signals/signals.hpp"
+
+using namespace zj_signals;
+
+TEST(SignalParams, UnsignedTexts) {
+    struct Case {
+        const char* text;
+        std::optional<std::uint64_t> value;
+    };
+    const Case cases[] = {
+        {"12", 12},    {"+12", 12}, {"0", 0},   {"007", 7}, {"18446744073709551615", UINT64_MAX},
+        {"-5", {}},    {"", {}},    {"+", {}},  {"12a", {}}, {" 12", {}}, {"12 ", {}},
+        {"1.0", {}},   {"18446744073709551616", {}}, {"123456789012345678901", {}}, {"++1", {}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(parse_unsigned(c.text), c.value) << c.text;
+}
+
+TEST(SignalParams, FloatTexts) {
+    struct Case {
+        const char* text;
+        std::optional<double> value;
+    };
+    const Case cases[] = {
+        {"1.5", 1.5}, {"+2", 2.0},  {"-0.25", -0.25}, {".5", 0.5},    {"5.", 5.0},  {"1e3", 1000.0},
+        {"2E-2", 0.02}, {"1e400", INFINITY}, {"inf", INFINITY}, {"-Infinity", -INFINITY}, {"INF", INFINITY},
+        {"", {}},     {".", {}},    {"e5", {}},       {"1e", {}},     {" 1", {}},   {"0x10", {}},
+        {"1,5", {}},  {"abc", {}},  {"nan(1)", {}},   {"--1", {}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(parse_float(c.text), c.value) << c.text;
+    EXPECT_TRUE(std::isnan(*parse_float("NaN")));
+    EXPECT_TRUE(std::isnan(*parse_float("-nan")));
+    const ParamMap params{{"n", "abc"}, {"m", "+7"}};
+    EXPECT_EQ(param_unsigned(params, "n", 20), 20u);
+    EXPECT_EQ(param_unsigned(params, "m", 6), 7u);
+    EXPECT_EQ(param_unsigned(params, "missing", 3), 3u);
+    EXPECT_EQ(param_float(params, "n", 1.0), 1.0);
+}
+
+TEST(SignalRegistry, LookupIsExactAndListingComplete) {
+    register_builtins();
+    EXPECT_TRUE(has_signal("zj_wavetrend_V260625"));
+    EXPECT_FALSE(has_signal("ZJ_WAVETREND_V260625"));
+    EXPECT_FALSE(has_signal(""));
+    std::vector<std::string> names = list_signal_names();
+    EXPECT_EQ(names.size(), signal_count());
+    std::sort(names.begin(), names.end());
+    EXPECT_TRUE(std::adjacent_find(names.begin(), names.end()) == names.end());
+    EXPECT_TRUE(std::binary_search(names.begin(), names.end(), "zj_wavetrend_zone_V260724"));
+}
+
+TEST(SignalDispatch, UnregisteredNamesAndConfigurationOrder) {
+    const std::vector<BarPoint> bars(3, BarPoint{"2024-01-02", "日线", 1, 2, 0.5, 1.5, 100, 150});
+    const auto unknown = dispatch_one("no_such_signal", bars, {});
+    ASSERT_EQ(unknown.size(), 3u);
+    for (const auto& r : unknown) {
+        EXPECT_EQ(r.name, "no_such_signal");
+        EXPECT_EQ(r.freq, "");
+        EXPECT_EQ(r.v1, "未注册");
+        EXPECT_EQ(r.v2, "未注册");
+        EXPECT_EQ(r.v3, "未注册");
+        EXPECT_EQ(r.score, 0u);
+    }
+    const std::vector<SignalConfig> configs = {
+        {"a", "F1", {}}, {"zj_wavetrend_V260625", "", {}}, {"a", "F1", {}}};
+    const auto out = dispatch_signals(configs, bars);
+    ASSERT_EQ(out.size(), 9u);
+    for (std::size_t i = 0; i < 9; ++i) EXPECT_EQ(out[i].freq, i / 3 == 1 ? "" : "F1") << i;
+    EXPECT_EQ(out[3].v1, "其他");  // three bars are too few for the oscillator
+    EXPECT_TRUE(dispatch_signals({}, bars).empty());
+    EXPECT_TRUE(dispatch_signals(configs, {}).empty());
+}
