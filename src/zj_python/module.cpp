@@ -26,6 +26,7 @@ using Registration = void (*)(PyObject*);
 // In the order of the module's function table.
 constexpr Registration kRegistrations[] = {
     &register_dispatch,
+    &register_generate_all,
 };
 
 int exec_module(PyObject* module) {

@@ -11,5 +11,6 @@ void add_function(PyObject* module, PyMethodDef* def);
 // Registration routines of the binding areas, called in this order by the
 // module's execution step so that the functions appear in table order.
 void register_dispatch(PyObject* module);  // generate_zj_signals, zj_signal_list
+void register_generate_all(PyObject* module);  // generate_all_signals
 
 }  // namespace zj_python

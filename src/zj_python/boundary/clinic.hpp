@@ -121,7 +121,14 @@ inline ParamInfo info(const USize& p) {
     return {p.name, p.fallback.has_value(), p.fallback ? std::to_string(*p.fallback) : ""};
 }
 inline ParamInfo info(const Str& p) {
-    return {p.name, p.fallback.has_value(), p.fallback ? "\"" + std::string(*p.fallback) + "\"" : ""};
+    // Built by appending: g++ 12 misreads `"\"" + std::string(...)` here (-Wrestrict).
+    std::string text;
+    if (p.fallback) {
+        text += '"';
+        text.append(*p.fallback);
+        text += '"';
+    }
+    return {p.name, p.fallback.has_value(), std::move(text)};
 }
 inline ParamInfo info(const Bool& p) {
     return {p.name, p.fallback.has_value(), p.fallback ? (*p.fallback ? "True" : "False") : ""};
