@@ -344,3 +344,14 @@ def test_mixed_with_czsc_signals(raw_bars, df):
     for column, cells in zip(builtin_columns, expected):
         assert column.startswith("日线_D1")
         assert [without_score(c) for c in table[column]] == [cells[i] for i in ids]
+
+
+def test_demo_section_runs():
+    import io
+
+    import zjkit.demo.generate_all as section
+    out = io.StringIO()
+    section.run(seed=3, out=out)
+    text = out.getvalue()
+    assert "built-in only, 750 rows" in text
+    assert ("mixed with czsc" in text) == (czsc is not None)
