@@ -77,23 +77,23 @@ Ref call_method(PyObject* target, const char* name, PyObject* arg1 = nullptr, Py
     return Ref::check(PyObject_CallFunctionObjArgs(method.get(), arg1, arg2, arg3, nullptr));
 }
 
-// pandas.DataFrame with a "dt" and a "close" column, one row per bar.
+// pandas.DataFrame with a "dt" and a "close" column, one row per bar. Given as
+// a dict of two columns: the same table as from one {"dt", "close"} dict per
+// bar, built in a fraction of the time.
 Ref bar_table(PyObject* pandas, const std::vector<zj_signals::BarPoint>& bars) {
     const Py_ssize_t n = static_cast<Py_ssize_t>(bars.size());
-    Ref rows = Ref::check(PyList_New(n));
-    Ref dt_key = Ref::check(PyUnicode_InternFromString("dt"));
-    Ref close_key = Ref::check(PyUnicode_InternFromString("close"));
+    Ref dts = Ref::check(PyList_New(n));
+    Ref closes = Ref::check(PyList_New(n));
     for (Py_ssize_t i = 0; i < n; ++i) {
         const zj_signals::BarPoint& bar = bars[static_cast<std::size_t>(i)];
-        Ref row = Ref::check(PyDict_New());
-        Ref dt = py_str(bar.dt);
-        Ref close = py_float(bar.close);
-        if (PyDict_SetItem(row.get(), dt_key.get(), dt.get()) < 0 ||
-            PyDict_SetItem(row.get(), close_key.get(), close.get()) < 0)
-            throw PyErrOccurred{};
-        PyList_SetItem(rows.get(), i, row.release());  // steals
+        PyList_SetItem(dts.get(), i, py_str(bar.dt).release());  // steals
+        PyList_SetItem(closes.get(), i, py_float(bar.close).release());
     }
-    return call_method(pandas, "DataFrame", rows.get());
+    Ref data = Ref::check(PyDict_New());
+    if (PyDict_SetItemString(data.get(), "dt", dts.get()) < 0 ||
+        PyDict_SetItemString(data.get(), "close", closes.get()) < 0)
+        throw PyErrOccurred{};
+    return call_method(pandas, "DataFrame", data.get());
 }
 
 // A list of str objects holding the column's cells, one str per distinct text.
