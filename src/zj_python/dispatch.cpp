@@ -21,25 +21,31 @@ Ref generate_zj_signals(PyObject* signals_config, PyObject* bars) {
     for_each_dict(signals_config, [&](PyObject* item) { configs.push_back(config_from_dict(item)); });
 
     const KeySet keys{"name", "freq", "v1", "v2", "v3"};
-    // Each record starts as a copy of a template that already holds the five
-    // keys in order (a copy clones the key table), then gets its values.
-    Ref record_template = Ref::check(PyDict_New());
-    for (std::size_t k = 0; k < 5; ++k)
-        if (PyDict_SetItem(record_template.get(), keys[k], Py_None) < 0) throw PyErrOccurred{};
-    StrCache texts;
+    StrCache texts[5];  // one per field: each field's texts repeat on their own
     Ref out = Ref::check(PyList_New(0));
-    // Blocks are converted as they are made, so only one is held at a time.
+    // Each record dict starts as a copy of the one before it (a copy clones the
+    // key table) and only the texts that differ are set. Records of one block
+    // share name and freq, and neighbouring bars often share labels.
+    Ref previous;
+    const zj_signals::SignalOutput* prev = nullptr;
     zj_signals::dispatch_each(configs, points, [&](const zj_signals::SignalConfig&,
                                                    std::vector<zj_signals::SignalOutput>& block) {
         for (const zj_signals::SignalOutput& r : block) {
-            Ref d = Ref::check(PyDict_Copy(record_template.get()));
             const std::string_view values[] = {r.name, r.freq, r.v1, r.v2, r.v3};
+            Ref d = Ref::check(previous ? PyDict_Copy(previous.get()) : PyDict_New());
             for (std::size_t k = 0; k < 5; ++k) {
-                Ref v = texts.get(values[k]);
+                if (prev != nullptr) {
+                    const std::string_view before[] = {prev->name, prev->freq, prev->v1, prev->v2, prev->v3};
+                    if (before[k].data() == values[k].data() && before[k].size() == values[k].size()) continue;
+                }
+                Ref v = texts[k].get(values[k]);
                 if (PyDict_SetItem(d.get(), keys[k], v.get()) < 0) throw PyErrOccurred{};
             }
             if (PyList_Append(out.get(), d.get()) < 0) throw PyErrOccurred{};
+            previous = std::move(d);
+            prev = &r;
         }
+        prev = nullptr;  // the block's records go away; compare texts again from the next block on
     });
     return out;
 }

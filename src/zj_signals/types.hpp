@@ -31,21 +31,22 @@ struct SignalConfig {
     ParamMap params;
 };
 
-// One emitted record. The three labels are static texts (every label of this
-// program is a literal of the signal that emits it), so records are cheap to
-// make and move; name and freq are owned.
+// One emitted record. Its texts are views, so a record costs no allocation:
+// labels and the names of built-in signals are literals of the code that
+// emits them, and `freq` (and the name of an unregistered signal) view the
+// bars and configurations handed to dispatch, which outlive the records in
+// every caller. A signal never emits a text it built on the fly.
 struct SignalOutput {
-    std::string name;
-    std::string freq;
+    std::string_view name;
+    std::string_view freq;
     std::string_view v1;
     std::string_view v2;
     std::string_view v3;
     std::uint32_t score = 0;
 
-    // Labels must outlive the record: pass literals.
     static SignalOutput make(std::string_view name, std::string_view freq, std::string_view v1,
                              std::string_view v2, std::string_view v3, std::uint32_t score = 0) {
-        return SignalOutput{std::string(name), std::string(freq), v1, v2, v3, score};
+        return SignalOutput{name, freq, v1, v2, v3, score};
     }
 };
 

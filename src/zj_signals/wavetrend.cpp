@@ -14,7 +14,24 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr std::string_view kWtName = "zj_wavetrend_V260625";
 constexpr std::string_view kZoneName = "zj_wavetrend_zone_V260724";
 
-double round4(double x) { return std::round(x * 10000.0) / 10000.0; }
+// round() half away from zero, without a library call on the hot path.
+double round_half_away(double x) {
+    if (!(std::fabs(x) < 4.0e15)) return std::round(x);  // already whole, or NaN / inf
+    const double whole = static_cast<double>(static_cast<long long>(x));  // toward zero
+    const double frac = x - whole;                                          // exact here
+    if (frac >= 0.5) return whole + 1.0;
+    if (frac <= -0.5) return whole - 1.0;
+    return whole;
+}
+
+double round4(double x) { return round_half_away(x * 10000.0) / 10000.0; }
+
+// One rounded step of calc_ema.
+struct EmaStep {
+    double keep, denom;
+    explicit EmaStep(std::uint64_t n) : keep(static_cast<double>(n - 1)), denom(static_cast<double>(n) + 1.0) {}
+    double operator()(double prev, double x) const { return round4((prev * keep + 2.0 * x) / denom); }
+};
 
 struct WtParams {
     std::uint64_t n1, n2, n3;
@@ -44,42 +61,45 @@ std::vector<WtPoint> oscillator(std::span<const BarPoint> bars, const WtParams& 
 std::vector<double> calc_ema(std::span<const double> values, std::uint64_t n) {
     std::vector<double> out(values.size(), kNaN);
     if (values.empty() || n == 0) return out;
-    const double keep = static_cast<double>(n - 1);
-    const double denom = static_cast<double>(n) + 1.0;
+    const EmaStep step(n);
     out[0] = values[0];
-    for (std::size_t i = 1; i < values.size(); ++i) out[i] = round4((out[i - 1] * keep + 2.0 * values[i]) / denom);
+    for (std::size_t i = 1; i < values.size(); ++i) out[i] = step(out[i - 1], values[i]);
     return out;
 }
 
 std::vector<WtPoint> compute_wavetrend(std::span<const double> high, std::span<const double> low,
                                        std::span<const double> close, std::uint64_t n1, std::uint64_t n2,
                                        std::uint64_t n3) {
+    // The chain ap -> esa -> |ap - esa| -> d -> ci -> wt1 of calc_ema averages
+    // is computed in one pass with the same arithmetic, step for step: each
+    // average at bar i needs only its own previous value and this bar's input.
     const std::size_t len = close.size();
-    std::vector<double> ap(len);
-    for (std::size_t i = 0; i < len; ++i) ap[i] = (high[i] + low[i] + close[i]) / 3.0;
-    const std::vector<double> esa = calc_ema(ap, n1);
-    std::vector<double> dev(len);
-    for (std::size_t i = 0; i < len; ++i) dev[i] = std::fabs(ap[i] - esa[i]);
-    const std::vector<double> d = calc_ema(dev, n1);
-    std::vector<double> ci(len);
-    for (std::size_t i = 0; i < len; ++i) {
-        const double scale = 0.015 * d[i];
-        ci[i] = std::fabs(scale) < 1e-10 ? 0.0 : (ap[i] - esa[i]) / scale;
+    std::vector<WtPoint> out(len, WtPoint{kNaN, kNaN});
+    if (len == 0) return out;
+    if (n1 != 0 && n2 != 0) {
+        const EmaStep channel(n1), line(n2);
+        double esa = 0.0, d = 0.0, wt1 = 0.0;
+        for (std::size_t i = 0; i < len; ++i) {
+            const double ap = (high[i] + low[i] + close[i]) / 3.0;
+            esa = i == 0 ? ap : channel(esa, ap);
+            const double dev = std::fabs(ap - esa);
+            d = i == 0 ? dev : channel(d, dev);
+            const double scale = 0.015 * d;
+            const double ci = std::fabs(scale) < 1e-10 ? 0.0 : (ap - esa) / scale;
+            wt1 = i == 0 ? ci : line(wt1, ci);
+            out[i].wt1 = wt1;
+        }
     }
-    const std::vector<double> wt1 = calc_ema(ci, n2);
-
-    std::vector<WtPoint> out(len);
     double prefix = 0.0;  // sum of wt1[0..i] in index order: the window while it is still short
     for (std::size_t i = 0; i < len; ++i) {
-        out[i].wt1 = wt1[i];
-        prefix += wt1[i];
+        prefix += out[i].wt1;
         if (n3 == 0) {
             out[i].wt2 = kNaN;
         } else if (i + 1 <= n3) {
             out[i].wt2 = round4(prefix / static_cast<double>(i + 1));
         } else {
             double sum = 0.0;
-            for (std::size_t j = i + 1 - n3; j <= i; ++j) sum += wt1[j];
+            for (std::size_t j = i + 1 - n3; j <= i; ++j) sum += out[j].wt1;
             out[i].wt2 = round4(sum / static_cast<double>(n3));
         }
     }

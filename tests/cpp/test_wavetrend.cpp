@@ -23,6 +23,8 @@ std::vector<BarPoint> zigzag_bars(std::size_t n, const std::string& freq = "æ—¥ç
 TEST(WaveTrend, CalcEmaRoundsEveryStepAndFeedsItBack) {
     const std::vector<double> in = {1.0, 2.0, 3.0};
     const auto out = calc_ema(in, 2);  // e = (prev + 2x) / 3
+    EXPECT_EQ(calc_ema(std::vector<double>{0.0, 0.000075}, 1)[1], 0.0001);  // ties round away from zero
+    EXPECT_EQ(calc_ema(std::vector<double>{0.0, -0.000075}, 1)[1], -0.0001);
     EXPECT_EQ(out[0], 1.0);
     EXPECT_EQ(out[1], 1.6667);
     EXPECT_EQ(out[2], std::round((1.6667 + 6.0) / 3.0 * 10000) / 10000);
@@ -30,6 +32,51 @@ TEST(WaveTrend, CalcEmaRoundsEveryStepAndFeedsItBack) {
     const auto none = calc_ema(in, 0);
     EXPECT_TRUE(std::isnan(none[0]) && std::isnan(none[2]));
     EXPECT_EQ(calc_ema(std::vector<double>{0.123456}, 5)[0], 0.123456);  // the seed is not rounded
+}
+
+// The oscillator written step by step from calc_ema, as a reference.
+std::vector<WtPoint> reference_wavetrend(const std::vector<BarPoint>& bars, std::uint64_t n1, std::uint64_t n2,
+                                         std::uint64_t n3) {
+    std::vector<double> ap;
+    for (const auto& b : bars) ap.push_back((b.high + b.low + b.close) / 3.0);
+    const auto esa = calc_ema(ap, n1);
+    std::vector<double> dev, ci;
+    for (std::size_t i = 0; i < ap.size(); ++i) dev.push_back(std::fabs(ap[i] - esa[i]));
+    const auto d = calc_ema(dev, n1);
+    for (std::size_t i = 0; i < ap.size(); ++i)
+        ci.push_back(std::fabs(0.015 * d[i]) < 1e-10 ? 0.0 : (ap[i] - esa[i]) / (0.015 * d[i]));
+    const auto wt1 = calc_ema(ci, n2);
+    std::vector<WtPoint> out;
+    for (std::size_t i = 0; i < wt1.size(); ++i) {
+        double sum = 0.0;
+        const std::size_t from = n3 == 0 ? i : (i + 1 >= n3 ? i + 1 - n3 : 0);
+        for (std::size_t j = from; j <= i; ++j) sum += wt1[j];
+        const double wt2 = n3 == 0 ? NAN : std::round(sum / static_cast<double>(i + 1 - from) * 10000) / 10000;
+        out.push_back({wt1[i], wt2});
+    }
+    return out;
+}
+
+TEST(WaveTrend, OnePassOscillatorMatchesTheAveragesComposed) {
+    auto bars = zigzag_bars(400);
+    bars[100].close = NAN;
+    for (std::size_t i = 200; i < 230; ++i) bars[i].high = bars[i].low = bars[i].close = 7.0;  // flat: d -> 0
+    struct Case {
+        std::uint64_t n1, n2, n3;
+    };
+    for (const Case c : {Case{10, 21, 4}, Case{1, 1, 1}, Case{3, 50, 500}, Case{0, 21, 4}, Case{10, 0, 4},
+                         Case{10, 21, 0}, Case{2, 3, 7}}) {
+        std::vector<double> h, l, cl;
+        for (const auto& b : bars) h.push_back(b.high), l.push_back(b.low), cl.push_back(b.close);
+        const auto fast = compute_wavetrend(h, l, cl, c.n1, c.n2, c.n3);
+        const auto slow = reference_wavetrend(bars, c.n1, c.n2, c.n3);
+        ASSERT_EQ(fast.size(), slow.size());
+        for (std::size_t i = 0; i < fast.size(); ++i) {
+            const bool same1 = (std::isnan(fast[i].wt1) && std::isnan(slow[i].wt1)) || fast[i].wt1 == slow[i].wt1;
+            const bool same2 = (std::isnan(fast[i].wt2) && std::isnan(slow[i].wt2)) || fast[i].wt2 == slow[i].wt2;
+            ASSERT_TRUE(same1 && same2) << c.n1 << "/" << c.n2 << "/" << c.n3 << " at " << i;
+        }
+    }
 }
 
 TEST(WaveTrend, ZoneBoundaries) {
@@ -102,7 +149,8 @@ TEST(WaveTrend, WarmUpAndShortInput) {
         }
         EXPECT_TRUE(dispatch_one(name, {}, {}).empty());
     }
-    const auto out = dispatch_one("zj_wavetrend_V260625", zigzag_bars(40), {});
+    const auto bars = zigzag_bars(40);  // records view the bars' texts: keep them alive
+    const auto out = dispatch_one("zj_wavetrend_V260625", bars, {});
     ASSERT_EQ(out.size(), 40u);
     for (std::size_t i = 0; i < 39; ++i) {
         EXPECT_EQ(out[i].name, "zj_wavetrend_V260625");

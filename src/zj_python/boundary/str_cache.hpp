@@ -4,7 +4,6 @@
 // creates each text once.
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "zj_python/boundary/convert.hpp"
@@ -13,26 +12,36 @@ namespace zj_python {
 
 class StrCache {
 public:
-    // A new reference to a str holding `s`.
+    // A new reference to a str holding `s`. Texts seen at the same address
+    // before (literals, views into the call's inputs) are found without
+    // comparing their bytes.
     Ref get(std::string_view s) {
-        if (last_ < entries_.size() && entries_[last_].first == s) return Ref::borrow(entries_[last_].second.get());
+        if (last_ < entries_.size() && hit(entries_[last_], s)) return Ref::borrow(entries_[last_].object.get());
         for (std::size_t i = 0; i < entries_.size(); ++i) {
-            if (entries_[i].first == s) {
+            if (hit(entries_[i], s)) {
                 last_ = i;
-                return Ref::borrow(entries_[i].second.get());
+                return Ref::borrow(entries_[i].object.get());
             }
         }
         Ref made = py_str(s);
         if (entries_.size() < kLimit) {
-            entries_.emplace_back(std::string(s), Ref::borrow(made.get()));
+            entries_.push_back(Entry{std::string(s), s.data(), Ref::borrow(made.get())});
             last_ = entries_.size() - 1;
         }
         return made;
     }
 
 private:
+    struct Entry {
+        std::string text;
+        const char* origin;
+        Ref object;
+    };
+    static bool hit(const Entry& e, std::string_view s) {
+        return e.text.size() == s.size() && (e.origin == s.data() || e.text == s);
+    }
     static constexpr std::size_t kLimit = 64;
-    std::vector<std::pair<std::string, Ref>> entries_;
+    std::vector<Entry> entries_;
     std::size_t last_ = 0;
 };
 
