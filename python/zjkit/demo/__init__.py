@@ -9,6 +9,7 @@ from typing import TextIO
 # Modules of zjkit.demo, each with run(seed, out), in the order they print.
 SECTIONS = [
     "signals",
+    "signal_states",
     "generate_all",
 ]
 

@@ -1,0 +1,65 @@
+#pragma once
+// Helpers shared by the indicator implementations (not part of the API).
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string_view>
+
+#include "indicators/error.hpp"
+#include "indicators/kernels.hpp"
+
+namespace indicators::detail {
+
+inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+inline void nan_prefix(double* out, std::size_t count) { std::fill(out, out + count, kNaN); }
+
+inline TaError bad_period(std::size_t n, std::string_view reason) {
+    return TaError::invalid("timeperiod", period_text(n), reason);
+}
+
+// k·m and m + 1, saturating: an absurd period must give an error, never a
+// wrapped-around length.
+inline std::size_t sat_mul(std::size_t k, std::size_t m) {
+    return m > std::numeric_limits<std::size_t>::max() / k ? std::numeric_limits<std::size_t>::max() : k * m;
+}
+inline std::size_t sat_inc(std::size_t m) { return m == std::numeric_limits<std::size_t>::max() ? m : m + 1; }
+
+// The length rule of an average with lookback k·(n - 1): InsufficientData
+// with need k·(n - 1) + 1 when len is not longer than the lookback.
+inline kernel::Check cascade_length(std::size_t len, std::size_t k, std::size_t n) {
+    const std::size_t lookback = sat_mul(k, n - 1);
+    if (len <= lookback) return TaError::insufficient(sat_inc(lookback), len);
+    return std::nullopt;
+}
+
+// e + k(x - e) as one fused multiply-add.
+inline double ema_step(double e, double x, double k) { return std::fma(k, x - e, e); }
+
+// The larger of a and b, preferring a number over a NaN.
+inline double max_num(double a, double b) { return (b > a || a != a) ? b : a; }
+
+// True range of bar i against the previous close; a NaN operand is ignored in
+// favour of the others.
+inline double true_range(double high, double low, double prev_close) {
+    return max_num(max_num(high - low, std::fabs(high - prev_close)), std::fabs(low - prev_close));
+}
+
+// Three series of one call must have the length of high; got is the smaller
+// of the other two lengths, or the larger when the smaller is the right one.
+inline kernel::Check check_hlc_lengths(std::size_t lh, std::size_t ll, std::size_t lc) {
+    if (ll == lh && lc == lh) return std::nullopt;
+    const std::size_t lo = std::min(ll, lc), hi = std::max(ll, lc);
+    return TaError::mismatch(lh, lo != lh ? lo : hi);
+}
+
+// Runs check then fill into a fresh full-length series.
+template <class CheckFn, class FillFn>
+Result<Series> run(std::size_t len, CheckFn&& check, FillFn&& fill) {
+    if (auto e = check()) return std::move(*e);
+    Series out(len);
+    fill(out.data());
+    return out;
+}
+
+}  // namespace indicators::detail

@@ -1,0 +1,40 @@
+// Plus and minus directional indicators (+DI, -DI).
+#include "indicators/momentum.hpp"
+#include "indicators/momentum/directional.hpp"
+
+namespace indicators {
+namespace kernel {
+
+namespace {
+
+template <bool Plus>
+void fill_di(In high, In low, In close, std::size_t n, Out out) {
+    detail::nan_prefix(out, n);
+    const double dn = static_cast<double>(n);
+    detail::DirectionalSums s = detail::directional_seed(high, low, close, n);
+    for (std::size_t i = n; i < high.size(); ++i) {
+        detail::directional_smooth(s, detail::directional_move(high, low, close, i), dn);
+        out[i] = detail::directional_index(Plus ? s.plus_dm : s.minus_dm, s.tr);
+    }
+}
+
+}  // namespace
+
+void fill_plus_di(In high, In low, In close, std::size_t n, Out out) { fill_di<true>(high, low, close, n, out); }
+void fill_minus_di(In high, In low, In close, std::size_t n, Out out) {
+    fill_di<false>(high, low, close, n, out);
+}
+
+}  // namespace kernel
+
+Result<Series> plus_di(Hlc high, Hlc low, Hlc close, std::size_t n) {
+    return detail::run(high.size(), [&] { return kernel::check_atr(high.size(), low.size(), close.size(), n); },
+                       [&](double* out) { kernel::fill_plus_di(high, low, close, n, out); });
+}
+
+Result<Series> minus_di(Hlc high, Hlc low, Hlc close, std::size_t n) {
+    return detail::run(high.size(), [&] { return kernel::check_atr(high.size(), low.size(), close.size(), n); },
+                       [&](double* out) { kernel::fill_minus_di(high, low, close, n, out); });
+}
+
+}  // namespace indicators

@@ -1,0 +1,34 @@
+// Simple moving average with a carried window sum.
+#include "indicators/detail.hpp"
+#include "indicators/overlap.hpp"
+#include "indicators/simd.hpp"
+
+namespace indicators {
+namespace kernel {
+
+Check check_sma(std::size_t len, std::size_t n) {
+    if (n == 0) return detail::bad_period(n, "must be >= 1");
+    if (len < n) return TaError::insufficient(n, len);
+    return std::nullopt;
+}
+
+void fill_sma(In in, std::size_t n, Out out) {
+    detail::nan_prefix(out, n - 1);
+    const double dn = static_cast<double>(n);
+    double sum = seed_sum(in.first(n));
+    out[n - 1] = sum / dn;
+    // Dropping the oldest value before adding the newest keeps period 1 exact.
+    for (std::size_t i = n; i < in.size(); ++i) {
+        sum = (sum - in[i - n]) + in[i];
+        out[i] = sum / dn;
+    }
+}
+
+}  // namespace kernel
+
+Result<Series> sma(std::span<const double> in, std::size_t n) {
+    return detail::run(in.size(), [&] { return kernel::check_sma(in.size(), n); },
+                       [&](double* out) { kernel::fill_sma(in, n, out); });
+}
+
+}  // namespace indicators
