@@ -276,7 +276,7 @@ def test_a_block_shorter_than_the_table_is_padded_at_the_top(fake_czsc, daily_ba
 def test_a_single_record_signal_sits_on_the_last_row(daily_bars):
     configs = [{"name": WT}, {"name": IC}, {"name": ZONE}]
     records = native.generate_all_signals(daily_bars, configs)
-    wt, _, zone = cells_of(configs, daily_bars)
+    wt, zone = cells_of([{"name": WT}, {"name": ZONE}], daily_bars)
     ic_col = "_D1IC#_V260718"
     assert [r[ic_col] for r in records[:-1]] == [DEFAULT_CELL] * (len(daily_bars) - 1)
     (last,) = native.generate_zj_signals([{"name": IC}], daily_bars)
@@ -320,8 +320,8 @@ def raw_bars():
 @pytest.mark.parametrize("df", [False, True])
 def test_mixed_with_czsc_signals(raw_bars, df):
     bars, raw = raw_bars
-    builtin = [n for n in native.zj_signal_list() if n != IC]
-    configs = [CZSC_CONFIGS[0], *({"name": n, "freq": "日线"} for n in sorted(builtin)), *CZSC_CONFIGS[1:]]
+    builtin = sorted(native.zj_signal_list())
+    configs = [CZSC_CONFIGS[0], *({"name": n, "freq": "日线"} for n in builtin), *CZSC_CONFIGS[1:]]
     init_n = 400
     out = native.generate_all_signals(raw, configs, "20170101", init_n, df)
     table = out if df else pd.DataFrame(out)
@@ -330,20 +330,26 @@ def test_mixed_with_czsc_signals(raw_bars, df):
     own = czsc.generate_czsc_signals(raw, [c for c in configs if c["name"].startswith("czsc.")],
                                      "20170101", init_n, True)
     assert len(table) == len(own) == len(bars) - init_n
-    builtin_columns = list(table.columns[len(own.columns):])
     assert list(table.columns[:len(own.columns)]) == list(own.columns)
     for column in own.columns:
         if column.endswith(("V230228", "V221101", "V221028", "V230331")):
             assert table[column].tolist() == own[column].tolist()
 
     # Each built-in cell is that signal's reading of the very bar czsc put on the row.
-    expected = cells_of([{"name": n} for n in sorted(builtin)], bars, init_n)
-    assert len(builtin_columns) == len(builtin)
+    builtin_columns = dict(zip(builtin, table.columns[len(own.columns):]))
+    assert len(builtin_columns) == len(builtin) == len(table.columns) - len(own.columns)
     ids = table["id"].tolist()
     assert ids == list(range(init_n, len(bars)))
-    for column, cells in zip(builtin_columns, expected):
+    per_bar = [n for n in builtin if n != IC]
+    for name, cells in zip(per_bar, cells_of([{"name": n} for n in per_bar], bars, init_n)):
+        column = builtin_columns[name]
         assert column.startswith("日线_D1")
-        assert [without_score(c) for c in table[column]] == [cells[i] for i in ids]
+        assert [without_score(c) for c in table[column]] == [cells[i] for i in ids], name
+    if IC in builtin_columns:  # one reading, of the newest bar
+        ic = table[builtin_columns[IC]].tolist()
+        (last,) = native.generate_zj_signals([{"name": IC}], bars)
+        assert ic[:-1] == [DEFAULT_CELL] * (len(ic) - 1)
+        assert without_score(ic[-1]) == f"{last['v1']}_{last['v2']}_{last['v3']}"
 
 
 def test_demo_section_runs():
