@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -107,18 +109,54 @@ struct Column {
     std::vector<std::uint32_t> cells;
 };
 
+namespace detail {
+// A record's texts by identity: the views' addresses and lengths and the
+// score. Records of one signal view the same few label literals, so equal
+// keys mean equal cells and the cell text is built once per key. (Two keys
+// for the same text only cost a duplicate entry.)
+struct CellKey {
+    const char* p1;
+    const char* p2;
+    const char* p3;
+    std::size_t n1, n2, n3;
+    std::uint32_t score;
+    bool operator==(const CellKey&) const = default;
+};
+struct CellKeyHash {
+    std::size_t operator()(const CellKey& k) const noexcept {
+        std::size_t h = std::hash<const void*>{}(k.p1);
+        for (std::size_t v : {std::hash<const void*>{}(k.p2), std::hash<const void*>{}(k.p3), k.n1, k.n2, k.n3,
+                              static_cast<std::size_t>(k.score)})
+            h = h * 0x100000001b3ull ^ v;
+        return h;
+    }
+};
+inline CellKey key_of(const zj_signals::SignalOutput& r) {
+    return {r.v1.data(), r.v2.data(), r.v3.data(), r.v1.size(), r.v2.size(), r.v3.size(), r.score};
+}
+}  // namespace detail
+
 inline Column aligned_column(std::span<const zj_signals::SignalOutput> block, std::size_t rows) {
     const TailAlignment a = tail_alignment(block.size(), rows);
     Column col;
     col.cells.reserve(rows);
-    std::unordered_map<std::string, std::uint32_t> seen;
-    auto intern = [&](std::string text) {
-        const auto [it, fresh] = seen.try_emplace(std::move(text), static_cast<std::uint32_t>(col.texts.size()));
-        if (fresh) col.texts.push_back(it->first);
-        return it->second;
-    };
-    if (a.pad > 0) col.cells.insert(col.cells.end(), a.pad, intern(std::string(kDefaultCell)));
-    for (const zj_signals::SignalOutput& r : block.subspan(a.skip)) col.cells.push_back(intern(cell_text(r)));
+    if (a.pad > 0) {
+        col.texts.emplace_back(kDefaultCell);
+        col.cells.insert(col.cells.end(), a.pad, 0);
+    }
+    std::unordered_map<detail::CellKey, std::uint32_t, detail::CellKeyHash> seen;
+    std::optional<detail::CellKey> last;
+    std::uint32_t last_index = 0;
+    for (const zj_signals::SignalOutput& r : block.subspan(a.skip)) {
+        const detail::CellKey key = detail::key_of(r);
+        if (!last || !(*last == key)) {  // runs of equal records are the common case
+            const auto [it, fresh] = seen.try_emplace(key, static_cast<std::uint32_t>(col.texts.size()));
+            if (fresh) col.texts.push_back(cell_text(r));
+            last = key;
+            last_index = it->second;
+        }
+        col.cells.push_back(last_index);
+    }
     return col;
 }
 

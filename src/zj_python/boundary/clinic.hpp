@@ -201,7 +201,8 @@ PyObject* fastcall(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject*
         using Fn = std::remove_cvref_t<decltype(F)>;
         static const auto infos = F.infos();
         std::array<PyObject*, Fn::size + 1> slots{};  // +1 keeps the array non-empty
-        bind(F.name, infos, args, nargs, kwnames, slots.data());
+        // Qualified: with <functional> in sight, ADL on std::array would pick std::bind.
+        clinic::bind(F.name, infos, args, nargs, kwnames, slots.data());
         // Every argument is converted, in parameter order, before the body runs.
         auto values = [&]<std::size_t... I>(std::index_sequence<I...>) {
             return typename Fn::values{convert_one(std::get<I>(F.params), slots[I])...};
