@@ -359,5 +359,5 @@ def test_demo_section_runs():
     out = io.StringIO()
     section.run(seed=3, out=out)
     text = out.getvalue()
-    assert "built-in only, 750 rows" in text
+    assert "built-in only, 750 rows" in text and "日线_D1IC#_V260718" in text
     assert ("mixed with czsc" in text) == (czsc is not None)

@@ -16,6 +16,8 @@ TITLE = "generate_all_signals: built-in and czsc signals in one table"
 BUILTIN = [
     {"name": "zj_wavetrend_V260625", "freq": "日线", "n1": 10, "n2": 21, "n3": 4},
     {"name": "zj_wavetrend_zone_V260724", "freq": "日线", "n1": 10, "n2": 21, "n3": 4},
+    # One reading, of the newest bar: it fills the last row; the rows above read 其他_任意_任意_0.
+    {"name": "zj_ic_state_V260718", "freq": "日线"},
 ]
 CZSC = [
     {"name": "czsc.signals.cxt_bi_base_V230228", "freq": "日线", "bi_init_length": 9},
@@ -25,15 +27,17 @@ CZSC = [
 
 def _show(rows: list[dict], columns: list[str], out: TextIO) -> None:
     for row in rows:
-        print("  " + "  ".join(f"{c}={row[c]}" for c in columns), file=out)
+        print(f"  {row['dt']}  close {row['close']:.2f}", file=out)
+        for c in columns:
+            print(f"    {c:<40} {row[c]}", file=out)
 
 
 def run(seed: int, out: TextIO) -> None:
     bars = daily_bars(n=750, seed=seed)
     records = _native.generate_all_signals(bars, BUILTIN, init_n=100)
-    columns = list(records[0])
-    print(f"built-in only, {len(records)} rows; columns: {', '.join(columns)}", file=out)
-    print("last 3 rows:", file=out)
+    columns = [c for c in records[0] if c not in ("dt", "close")]
+    print(f"built-in only, {len(records)} rows of dt, close and {len(columns)} signal columns; last 3 rows:",
+          file=out)
     _show(records[-3:], columns, out)
 
     if importlib.util.find_spec("czsc") is None:
@@ -47,10 +51,9 @@ def run(seed: int, out: TextIO) -> None:
                       amount=b["amount"]) for i, b in enumerate(bars)]
         table = _native.generate_all_signals(raw, CZSC + BUILTIN, init_n=500, df=True)
     signal_columns = [c for c in table.columns if "_D" in c]
-    print(f"\nmixed with czsc over RawBar objects: {len(table)} rows (the bars after init_n=500)", file=out)
-    print("last 3 rows:", file=out)
+    print(f"\nmixed with czsc over RawBar objects: {len(table)} rows (the bars after init_n=500); last 3 rows:",
+          file=out)
     rows = table.tail(3).to_dict("records")
     for row in rows:
-        print(f"  {row['dt']:%Y-%m-%d}", file=out)
-        for c in signal_columns:
-            print(f"    {c:<40} {row[c]}", file=out)
+        row["dt"] = f"{row['dt']:%Y-%m-%d}"
+    _show(rows, signal_columns, out)
