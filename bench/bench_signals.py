@@ -52,12 +52,15 @@ def quiet_stderr():
         os.close(devnull)
 
 
-def best_of(fn, repeat: int) -> float:
-    best = math.inf
+def best_of(fns, repeat: int) -> list[float]:
+    """Best time of each function, the functions run in turn so that a change in
+    machine load affects all of them alike."""
+    best = [math.inf] * len(fns)
     for _ in range(repeat):
-        t0 = time.perf_counter()
-        fn()
-        best = min(best, time.perf_counter() - t0)
+        for k, fn in enumerate(fns):
+            t0 = time.perf_counter()
+            fn()
+            best[k] = min(best[k], time.perf_counter() - t0)
     return best
 
 
@@ -87,15 +90,15 @@ def main() -> None:
             bars = make_bars(n)
             n_out = len(generate_zj_signals(config, bars))
             repeat = args.repeat if n <= 20000 else max(3, args.repeat // 2)
-            ours = best_of(lambda: generate_zj_signals(config, bars), repeat)
-            base = best_of(lambda: floor(bars, n_out), repeat)
-            per_bar.append((n, ours / n))
+            ours, base = best_of([lambda: generate_zj_signals(config, bars), lambda: floor(bars, n_out)], repeat)
+            per_bar.append((n, ours / n, base / n))
             print(f"{n:>8} {n_out:>8} {ours * 1e6:>13.0f} {ours * 1e6 / n / len(names):>11.4f} "
                   f"{base * 1e6:>10.0f} {ours / base:>10.2f}", file=sys.stdout, flush=True)
     if len(per_bar) > 1:
-        first = per_bar[0][1]
-        print("growth (time per bar relative to the smallest size): " +
-              ", ".join(f"{n}: {t / first:.2f}" for n, t in per_bar))
+        _, ours0, base0 = per_bar[0]
+        print("time per bar relative to the smallest size, ours: " +
+              ", ".join(f"{n}: {t / ours0:.2f}" for n, t, _ in per_bar) +
+              "; floor: " + ", ".join(f"{n}: {b / base0:.2f}" for n, _, b in per_bar))
 
 
 if __name__ == "__main__":

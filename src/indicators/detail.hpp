@@ -8,6 +8,15 @@
 #include "indicators/error.hpp"
 #include "indicators/kernels.hpp"
 
+// Kernels with fused multiply-adds get a second build for CPUs with FMA, chosen
+// once at load time; std::fma is exact either way, so both builds give the
+// same bits.
+#if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__))
+#define ZJ_FMA_CLONES __attribute__((target_clones("fma", "default")))
+#else
+#define ZJ_FMA_CLONES
+#endif
+
 namespace indicators::detail {
 
 inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -33,6 +42,16 @@ inline kernel::Check cascade_length(std::size_t len, std::size_t k, std::size_t 
     return std::nullopt;
 }
 
+// Wilder's step (prev·(n - 1) + value) / n, as prev·((n - 1)/n) + value/n in
+// one fused multiply-add: a division in the carried chain would dominate the
+// run time, and the two forms differ by a few units in the last place.
+struct WilderStep {
+    double keep, share;  // (n - 1)/n and 1/n
+    explicit WilderStep(std::size_t n)
+        : keep((static_cast<double>(n) - 1.0) / static_cast<double>(n)), share(1.0 / static_cast<double>(n)) {}
+    double operator()(double prev, double value) const { return std::fma(prev, keep, value * share); }
+};
+
 // e + k(x - e) as one fused multiply-add.
 inline double ema_step(double e, double x, double k) { return std::fma(k, x - e, e); }
 
@@ -42,7 +61,13 @@ inline double max_num(double a, double b) { return (b > a || a != a) ? b : a; }
 // True range of bar i against the previous close; a NaN operand is ignored in
 // favour of the others.
 inline double true_range(double high, double low, double prev_close) {
-    return max_num(max_num(high - low, std::fabs(high - prev_close)), std::fabs(low - prev_close));
+    const double a = high - low, b = std::fabs(high - prev_close), c = std::fabs(low - prev_close);
+    // Without a NaN operand the plain maximum (branch-free) is the answer.
+    if (a + b + c == a + b + c) {
+        const double ab = a > b ? a : b;
+        return ab > c ? ab : c;
+    }
+    return max_num(max_num(a, b), c);
 }
 
 // Three series of one call must have the length of high; got is the smaller

@@ -25,24 +25,22 @@ using Registration = void (*)(PyObject*);
 
 // In the order of the module's function table.
 constexpr Registration kRegistrations[] = {
+    &register_tick,
+    &register_transaction,
+    &register_auction_scan,
+    &register_auction_false_sell,
     &register_dispatch,
     &register_generate_all,
+    &register_zs,
 };
 
 int exec_module(PyObject* module) {
-    try {
+    // Failures map to Python exceptions exactly as in a call; the import then fails.
+    PyObject* done = guarded([&]() -> PyObject* {
         for (Registration r : kRegistrations) r(module);
-        return 0;
-    } catch (const PyErrOccurred&) {
-    } catch (const std::bad_alloc&) {
-        PyErr_NoMemory();
-    } catch (const std::exception& e) {
-        set_internal_error(e.what());
-    } catch (...) {
-        set_internal_error("unknown C++ exception during module initialisation");
-    }
-    if (!PyErr_Occurred()) set_internal_error("module initialisation failed");
-    return -1;
+        return Py_None;  // borrowed: only compared with NULL
+    });
+    return done != nullptr ? 0 : -1;
 }
 
 PyModuleDef_Slot kSlots[] = {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "zj_signals/params.hpp"
 #include "zj_signals/signal_util.hpp"
 #include "zj_signals/types.hpp"
 
@@ -29,6 +30,14 @@ constexpr std::uint64_t sat_mul(std::uint64_t a, std::uint64_t b) {
 // True when `count` bars are fewer than `need` (a saturated need is never met).
 constexpr bool fewer_than(std::size_t count, std::uint64_t need) {
     return static_cast<std::uint64_t>(count) < need;
+}
+
+// A float parameter that must be a number: "nan" parses, but a NaN width or
+// scale fails every comparison and would give every bar the same confident
+// label, so it reads as the default like any other unusable text.
+inline double param_number(const ParamMap& params, std::string_view key, double fallback) {
+    const double v = param_float(params, key, fallback);
+    return v != v ? fallback : v;
 }
 
 // One field of every bar, in bar order.

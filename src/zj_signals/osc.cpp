@@ -72,10 +72,7 @@ std::vector<SignalOutput> compute_osc(std::span<const BarPoint> bars, const Para
     const std::uint64_t m = param_unsigned(params, "m", 6);
     double scale = 1.0;
     if (heat == Heat::FromDeviation) {
-        scale = param_float(params, "scale", 1.0);
-        // A NaN multiplier fails every threshold and would call every bar
-        // "偏热"; it is no usable scale, so it reads as the default.
-        if (std::isnan(scale)) scale = 1.0;
+        scale = builtin::param_number(params, "scale", 1.0);  // NaN would call every bar "偏热"
     }
     const std::size_t len = bars.size();
     if (fewer_than(len, saturating_add({std::max(n, m), 5}))) return short_input_records(len);

@@ -54,9 +54,9 @@ std::string_view squeeze_label(bool s0, bool s1) {
 std::vector<SignalOutput> compute_ttm_signal(std::span<const BarPoint> bars, const ParamMap& params) {
     using namespace builtin;
     const std::uint64_t n1 = param_unsigned(params, "n1", 20);
-    const double n2 = param_float(params, "n2", 1.5);
+    const double n2 = param_number(params, "n2", 1.5);  // NaN would mean "no squeeze" on every bar
     const std::uint64_t n3 = param_unsigned(params, "n3", 20);
-    const double n4 = param_float(params, "n4", 2.0);
+    const double n4 = param_number(params, "n4", 2.0);
     const std::uint64_t n5 = param_unsigned(params, "n5", n1);
     const std::uint64_t m = saturating_add({std::max({n1, n3, n5}), 5});
     const std::size_t len = bars.size();

@@ -1,5 +1,7 @@
 #pragma once
 // Helpers for driving built-in signals by name over synthetic bars.
+#include <gtest/gtest.h>
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -64,6 +66,22 @@ inline bool is_placeholder(const SignalOutput& r) {
 }
 inline bool is_named_default(const SignalOutput& r, const std::string& name, std::uint32_t score = 0) {
     return r.name == name && labels(r) == "其他/任意/任意" && r.score == score;
+}
+
+// The usual layout: `placeholders` short-input records, then `named` default
+// records under the signal's name and the first bar's freq, then readings.
+inline void expect_layout(const Run& out, const std::string& name, std::size_t placeholders, std::size_t named) {
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        if (i < placeholders) {
+            EXPECT_TRUE(is_placeholder(out[i])) << i;
+        } else if (i < placeholders + named) {
+            EXPECT_TRUE(is_named_default(out[i], name)) << i;
+            EXPECT_EQ(out[i].freq, out.bars.front().freq) << i;
+        } else {
+            EXPECT_EQ(out[i].name, name) << i;
+            EXPECT_NE(out[i].v1, "其他") << i;
+        }
+    }
 }
 
 }  // namespace zj_test

@@ -25,35 +25,25 @@ std::vector<double> ramp(std::size_t n, double start = 10.0, double step = 0.1) 
 }  // namespace
 
 TEST(OscSignal, WarmUpCounts) {
-    struct Case { const char* name; std::size_t bars; ParamMap params; std::size_t placeholders, named, computed; };
+    struct Case { const char* name; std::size_t bars; ParamMap params; std::size_t placeholders, named; };
     const Case cases[] = {
-        {k720, 0, {}, 0, 0, 0},
-        {k720, 24, {}, 24, 0, 0},
-        {k720, 25, {}, 0, 19, 6},
-        {k721, 25, {}, 0, 19, 6},
-        {k720, 40, {{"n", "+10"}}, 0, 9, 31},
-        {k720, 16, {{"n", "5"}, {"m", "12"}}, 16, 0, 0},   // max(n, m) + 5 = 17
-        {k720, 17, {{"n", "5"}, {"m", "12"}}, 0, 4, 13},
-        {k720, 30, {{"n", "0"}}, 0, 30, 0},                // no average at all
-        {k720, 30, {{"n", "18446744073709551615"}}, 30, 0, 0},  // saturating warm-up
-        {k720, 25, {{"n", "-5"}, {"m", "x"}}, 0, 19, 6},   // unparsable: defaults
-        {k721, 25, {{"m", "0"}}, 0, 25, 0},                // span 0: MAOSC undefined
+        {k720, 0, {}, 0, 0},
+        {k720, 24, {}, 24, 0},
+        {k720, 25, {}, 0, 19},
+        {k721, 25, {}, 0, 19},
+        {k720, 40, {{"n", "+10"}}, 0, 9},
+        {k720, 16, {{"n", "5"}, {"m", "12"}}, 16, 0},   // max(n, m) + 5 = 17
+        {k720, 17, {{"n", "5"}, {"m", "12"}}, 0, 4},
+        {k720, 30, {{"n", "0"}}, 0, 30},                // no average at all
+        {k720, 30, {{"n", "18446744073709551615"}}, 30, 0},  // saturating warm-up
+        {k720, 25, {{"n", "-5"}, {"m", "x"}}, 0, 19},   // unparsable: defaults
+        {k721, 25, {{"m", "0"}}, 0, 25},                // span 0: MAOSC undefined
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " bars=" + std::to_string(c.bars));
         const auto out = run(c.name, closes(ramp(c.bars)), c.params);
         ASSERT_EQ(out.size(), c.bars);
-        std::size_t i = 0;
-        for (; i < c.placeholders; ++i) EXPECT_TRUE(is_placeholder(out[i])) << i;
-        for (; i < c.placeholders + c.named; ++i) {
-            EXPECT_TRUE(is_named_default(out[i], c.name)) << i;
-            EXPECT_EQ(out[i].freq, "日线");
-        }
-        for (; i < out.size(); ++i) {
-            EXPECT_EQ(out[i].name, c.name);
-            EXPECT_NE(out[i].v1, "其他") << i;
-            EXPECT_EQ(out[i].score, 0u);
-        }
+        expect_layout(out, c.name, c.placeholders, c.named);
     }
 }
 
@@ -78,16 +68,6 @@ TEST(OscSignal, HeatThresholds721) {
     // An average at machine epsilon or below counts as no deviation.
     EXPECT_EQ(osc::heat_label_721(5, 1e-17, 1), "适中");
     EXPECT_EQ(osc::heat_label_721(5, -2e-16, 1), "适中");
-}
-
-TEST(OscSignal, SignAndTrendLabels) {
-    EXPECT_EQ(osc::sign_label(1e-12), "上");
-    EXPECT_EQ(osc::sign_label(-1e-12), "下");
-    EXPECT_EQ(osc::sign_label(0.0), "零");
-    EXPECT_EQ(osc::sign_label(-0.0), "零");
-    EXPECT_EQ(osc::trend_label(1.0, 0.9999), "上升");
-    EXPECT_EQ(osc::trend_label(0.9999, 1.0), "下降");
-    EXPECT_EQ(osc::trend_label(2.5, 2.5), "平稳");
 }
 
 TEST(OscSignal, EmaRoundsOnlyOnOutput) {

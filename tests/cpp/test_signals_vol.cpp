@@ -23,10 +23,7 @@ TEST(VolRatioSignal, WarmUpCounts) {
         SCOPED_TRACE(c.bars);
         const auto out = run(kVol, volumes(std::vector<double>(c.bars, 100)), c.params);
         ASSERT_EQ(out.size(), c.bars);
-        std::size_t i = 0;
-        for (; i < c.placeholders; ++i) EXPECT_TRUE(is_placeholder(out[i])) << i;
-        for (; i < c.placeholders + c.named; ++i) EXPECT_TRUE(is_named_default(out[i], kVol)) << i;
-        for (; i < out.size(); ++i) EXPECT_EQ(labels(out[i]), "平量/任意/任意") << i;
+        expect_layout(out, kVol, c.placeholders, c.named);
     }
     // A 20-digit "n" overflows 64 bits and reads as the default 20.
     EXPECT_TRUE(is_placeholder(run(kVol, volumes(std::vector<double>(24, 1)), {{"n", "99999999999999999999"}})[0]));

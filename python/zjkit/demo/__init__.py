@@ -10,6 +10,10 @@ from typing import TextIO
 SECTIONS = [
     "signals",
     "signal_states",
+    "tick_zs",
+    "transaction",
+    "auction",
+    "ta",
     "generate_all",
 ]
 

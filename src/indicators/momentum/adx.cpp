@@ -25,8 +25,9 @@ struct Dx {
 
 Dx directional_dx(const detail::DirectionalSums& s) {
     if (s.tr <= 0.0) return {false, 0.0};
-    const double plus = 100.0 * (s.plus_dm / s.tr);
-    const double minus = 100.0 * (s.minus_dm / s.tr);
+    const double scale = 100.0 / s.tr;
+    const double plus = s.plus_dm * scale;
+    const double minus = s.minus_dm * scale;
     const double total = plus + minus;
     if (total <= 0.0) return {true, 0.0};
     return {true, 100.0 * (std::fabs(plus - minus) / total)};
@@ -34,7 +35,7 @@ Dx directional_dx(const detail::DirectionalSums& s) {
 
 }  // namespace
 
-void fill_adx(In high, In low, In close, std::size_t n, Out out) {
+ZJ_FMA_CLONES void fill_adx(In high, In low, In close, std::size_t n, Out out) {
     const std::size_t first = 2 * n - 1;
     detail::nan_prefix(out, first);
     const double dn = static_cast<double>(n);
@@ -55,11 +56,12 @@ void fill_adx(In high, In low, In close, std::size_t n, Out out) {
     }
     double adx = count ? sum / static_cast<double>(count) : 0.0;
     out[first] = dx.defined ? adx : 0.0;
+    const detail::WilderStep step(n);
     for (std::size_t i = first + 1; i < high.size(); ++i) {
         detail::directional_smooth(s, detail::directional_move(high, low, close, i), dn);
         dx = directional_dx(s);
         if (dx.defined) {
-            adx = (adx * (dn - 1.0) + dx.value) / dn;
+            adx = step(adx, dx.value);
             out[i] = adx;
         } else {
             out[i] = 0.0;  // ADX carries on unchanged behind this bar
@@ -73,8 +75,8 @@ void fill_adxr(In high, In low, In close, std::size_t n, Out out) {
     const std::size_t first = std::min(len, 3 * n - 2);
     // Newest first, so that the older ADX each entry needs is still in place.
     for (std::size_t i = len; i-- > first;) {
-        const double a = out[i], b = out[i - (n - 1)];
-        out[i] = (std::isnan(a) || std::isnan(b)) ? 0.0 : (a + b) * 0.5;
+        const double r = (out[i] + out[i - (n - 1)]) * 0.5;
+        out[i] = r == r ? r : 0.0;  // 0 unless both are defined
     }
     detail::nan_prefix(out, first);
 }

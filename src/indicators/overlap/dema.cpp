@@ -11,7 +11,7 @@ Check check_dema(std::size_t len, std::size_t n) {
     return detail::cascade_length(len, 2, n);
 }
 
-void fill_dema(In in, std::size_t n, Out out) {
+ZJ_FMA_CLONES void fill_dema(In in, std::size_t n, Out out) {
     const std::size_t lookback = 2 * (n - 1);
     detail::nan_prefix(out, lookback);
     const double dn = static_cast<double>(n);

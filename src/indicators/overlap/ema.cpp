@@ -8,7 +8,7 @@ namespace kernel {
 
 Check check_ema(std::size_t len, std::size_t n) { return check_sma(len, n); }
 
-void fill_ema(In in, std::size_t n, double k, Out out) {
+ZJ_FMA_CLONES void fill_ema(In in, std::size_t n, double k, Out out) {
     detail::nan_prefix(out, n - 1);
     double e = seed_sum(in.first(n)) / static_cast<double>(n);
     out[n - 1] = e;

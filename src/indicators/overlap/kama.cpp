@@ -23,7 +23,7 @@ Check check_kama(std::size_t len, std::size_t n) {
     return std::nullopt;
 }
 
-void fill_kama(In in, std::size_t n, Out out) {
+ZJ_FMA_CLONES void fill_kama(In in, std::size_t n, Out out) {
     detail::nan_prefix(out, n);
     double volatility = 0.0;
     for (std::size_t i = 1; i <= n; ++i) volatility += std::fabs(in[i] - in[i - 1]);

@@ -11,7 +11,7 @@ Check check_t3(std::size_t len, std::size_t n) {
     return detail::cascade_length(len, 6, n);
 }
 
-void fill_t3(In in, std::size_t n, double a, Out out) {
+ZJ_FMA_CLONES void fill_t3(In in, std::size_t n, double a, Out out) {
     const std::size_t lookback = 6 * (n - 1);
     detail::nan_prefix(out, lookback);
     const double dn = static_cast<double>(n);

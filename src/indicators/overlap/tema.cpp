@@ -11,7 +11,7 @@ Check check_tema(std::size_t len, std::size_t n) {
     return detail::cascade_length(len, 3, n);
 }
 
-void fill_tema(In in, std::size_t n, Out out) {
+ZJ_FMA_CLONES void fill_tema(In in, std::size_t n, Out out) {
     const std::size_t lookback = 3 * (n - 1);
     detail::nan_prefix(out, lookback);
     const double dn = static_cast<double>(n);

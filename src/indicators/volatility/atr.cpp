@@ -13,15 +13,15 @@ Check check_atr(std::size_t lh, std::size_t ll, std::size_t lc, std::size_t n) {
     return std::nullopt;
 }
 
-void fill_atr(In high, In low, In close, std::size_t n, Out out) {
+ZJ_FMA_CLONES void fill_atr(In high, In low, In close, std::size_t n, Out out) {
     detail::nan_prefix(out, n);
-    const double dn = static_cast<double>(n);
     double sum = 0.0;
     for (std::size_t i = 1; i <= n; ++i) sum += detail::true_range(high[i], low[i], close[i - 1]);
-    double atr = sum / dn;
+    double atr = sum / static_cast<double>(n);
     out[n] = atr;
+    const detail::WilderStep step(n);
     for (std::size_t i = n + 1; i < high.size(); ++i) {
-        atr = (atr * (dn - 1.0) + detail::true_range(high[i], low[i], close[i - 1])) / dn;
+        atr = step(atr, detail::true_range(high[i], low[i], close[i - 1]));
         out[i] = atr;
     }
 }

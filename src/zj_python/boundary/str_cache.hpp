@@ -17,8 +17,16 @@ public:
     // comparing their bytes.
     Ref get(std::string_view s) {
         if (last_ < entries_.size() && hit(entries_[last_], s)) return Ref::borrow(entries_[last_].object.get());
+        // Addresses first: labels of equal length would otherwise be compared
+        // byte by byte against every entry before the right one.
         for (std::size_t i = 0; i < entries_.size(); ++i) {
-            if (hit(entries_[i], s)) {
+            if (entries_[i].origin == s.data() && entries_[i].text.size() == s.size()) {
+                last_ = i;
+                return Ref::borrow(entries_[i].object.get());
+            }
+        }
+        for (std::size_t i = 0; i < entries_.size(); ++i) {
+            if (entries_[i].text == s) {
                 last_ = i;
                 return Ref::borrow(entries_[i].object.get());
             }

@@ -1,0 +1,172 @@
+// get_zs_seq: the pivot zones (中枢) formed by a list of strokes (笔).
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "zj_core/common/numeric.hpp"
+#include "zj_core/zs.hpp"
+#include "zj_python/boundary/clinic.hpp"
+#include "zj_python/boundary/records.hpp"
+#include "zj_python/module.hpp"
+
+namespace zj_python {
+namespace {
+
+using zj_core::DateTime;
+using zj_core::zs::Direction;
+
+constexpr std::string_view kDoc =
+    "从笔列表识别中枢序列。\n"
+    "\n"
+    "参数:\n"
+    "    bis: 笔字典列表，每项含:\n"
+    "        - direction: \"Up\" / \"Down\"（或 \"向上\"/\"向下\"）\n"
+    "        - high: 笔最高价\n"
+    "        - low: 笔最低价\n"
+    "        - sdt: 开始时间（字符串或 datetime，UTC）\n"
+    "        - edt: 结束时间（字符串或 datetime，UTC）\n"
+    "\n"
+    "返回:\n"
+    "    list[dict]: 中枢字典列表，每项含\n"
+    "    zg/zd/zz/gg/dd（数值）、sdir/edir（\"Up\"/\"Down\"）、sdt/edt（时间字符串）。";
+
+// A conversion that may fail and fall through to the next way of reading:
+// ordinary exceptions are cleared, anything else (KeyboardInterrupt) goes on.
+void clear_recoverable() {
+    if (!PyErr_ExceptionMatches(PyExc_Exception)) throw PyErrOccurred{};
+    PyErr_Clear();
+}
+
+enum class UnixRead { Absent, Seconds };
+
+// "sdt_ts" / "edt_ts": an integer within int64, else anything converting to a
+// finite float, truncated toward zero (saturating). NaN and infinities say
+// nothing about the time and count as absent.
+UnixRead read_unix(PyObject* o, std::int64_t& secs) {
+    const long long v = PyLong_AsLongLong(o);
+    if (!(v == -1 && PyErr_Occurred())) {
+        secs = v;
+        return UnixRead::Seconds;
+    }
+    clear_recoverable();
+    const double f = PyFloat_AsDouble(o);
+    if (f == -1.0 && PyErr_Occurred()) {
+        clear_recoverable();
+        return UnixRead::Absent;
+    }
+    if (!std::isfinite(f)) return UnixRead::Absent;
+    secs = zj_core::saturating_cast<std::int64_t>(f);
+    return UnixRead::Seconds;
+}
+
+struct TimeKeys {
+    std::size_t unix_key, text_key;  // indices into the call's KeySet
+    const char* unix_name;
+    const char* text_name;
+};
+
+[[noreturn]] void raise_bad_time(const TimeKeys& k) {
+    raise_value_error(std::string("Missing or invalid time: '") + k.unix_name + "' (unix secs) / '" + k.text_name +
+                      "' (str)");
+}
+
+// Unix seconds first, then the text ("%Y-%m-%d %H:%M:%S" as UTC, else RFC 3339
+// with an offset). A timestamp outside years 0000-9999 is an error rather
+// than a stand-in date. `text` is the text key when already looked up (else
+// NULL); `unix_absent` says the Unix key is known to be absent.
+DateTime read_date_time(PyObject* item, const KeySet& keys, const TimeKeys& k, const Field* text,
+                        bool unix_absent, zj_core::DateTimeReader& texts) {
+    if (!unix_absent) {
+        const Field unix = field(item, keys[k.unix_key]);
+        std::int64_t secs = 0;
+        if (unix.present() && read_unix(unix.get(), secs) == UnixRead::Seconds) {
+            if (auto t = DateTime::from_unix(secs)) return *t;
+            raise_bad_time(k);
+        }
+    }
+    const Field looked_up = text ? Field(Ref()) : field(item, keys[k.text_key]);
+    if (auto s = try_str(text ? text->get() : looked_up.get())) {
+        DateTime t;
+        if (texts.read(*s, t)) return t;
+    }
+    raise_bad_time(k);
+}
+
+Direction read_direction(const Field& value, PyObject* up, PyObject* down) {
+    PyObject* o = value.require("direction");
+    if (o == up) return Direction::Up;  // literals are interned: most texts are these objects
+    if (o == down) return Direction::Down;
+    if (!PyUnicode_Check(o)) to_str(o);            // the str conversion's TypeError
+    const std::optional<std::string_view> text = try_str(o);  // unencodable text is just not a direction
+    if (text == "Up" || text == "向上") return Direction::Up;
+    if (text == "Down" || text == "向下") return Direction::Down;
+    raise_value_error("Invalid direction '" + text_for_message(o) + "', expected Up/Down");
+}
+
+constexpr TimeKeys kStart{3, 4, "sdt_ts", "sdt"};
+constexpr TimeKeys kEnd{5, 6, "edt_ts", "edt"};
+
+std::vector<zj_core::zs::Bi> strokes_from_dicts(PyObject* bis) {
+    const KeySet keys{"direction", "high", "low", "sdt_ts", "sdt", "edt_ts", "edt", "Up", "Down"};
+    std::vector<zj_core::zs::Bi> out;
+    out.reserve(static_cast<std::size_t>(list_size(bis)));
+    zj_core::DateTimeReader texts;  // strokes chain: each start repeats the last end
+    for_each_dict(bis, [&](PyObject* item) {
+        // Filled in place; on an error the call ends and the vector is dropped.
+        zj_core::zs::Bi& b = out.emplace_back();
+        b.direction = read_direction(field(item, keys[0]), keys[7], keys[8]);
+        b.high = field(item, keys[1]).f64("high");
+        b.low = field(item, keys[2]).f64("low");
+        // A stroke of exactly the five keys direction, high, low, sdt and edt
+        // has no Unix keys: skip looking them up (lookups have no effects, so
+        // the order of reading is unchanged for the caller).
+        const Field sdt = field(item, keys[4]);
+        const Field edt = sdt.present() ? field(item, keys[6]) : Field(Ref());
+        if (sdt.present() && edt.present() && PyDict_Size(item) == 5) {
+            b.sdt = read_date_time(item, keys, kStart, &sdt, true, texts);
+            b.edt = read_date_time(item, keys, kEnd, &edt, true, texts);
+        } else {
+            b.sdt = read_date_time(item, keys, kStart, &sdt, false, texts);
+            b.edt = read_date_time(item, keys, kEnd, sdt.present() ? &edt : nullptr, false, texts);
+        }
+    });
+    return out;
+}
+
+Ref py_get_zs_seq(PyObject* bis) {
+    const std::vector<zj_core::zs::Bi> strokes = strokes_from_dicts(bis);
+    const std::vector<zj_core::zs::Zs> zones = zj_core::zs::get_zs_seq(strokes);
+
+    const KeySet keys{"zg", "zd", "zz", "gg", "dd", "sdir", "edir", "sdt", "edt", "sdt_ts", "edt_ts"};
+    const Ref up = py_str(direction_name(Direction::Up)), down = py_str(direction_name(Direction::Down));
+    auto dir = [&](Direction d) { return Ref::borrow(d == Direction::Up ? up.get() : down.get()); };
+
+    Ref out = Ref::check(PyList_New(static_cast<Py_ssize_t>(zones.size())));
+    Py_ssize_t i = 0;
+    for (const zj_core::zs::Zs& z : zones) {
+        Ref d = Ref::check(PyDict_New());
+        Ref values[] = {py_float(z.zg),
+                        py_float(z.zd),
+                        py_float(z.zz),
+                        py_float(z.gg),
+                        py_float(z.dd),
+                        dir(z.sdir),
+                        dir(z.edir),
+                        py_str(zj_core::to_rfc3339(z.sdt)),
+                        py_str(zj_core::to_rfc3339(z.edt)),
+                        py_int(z.sdt.unix_seconds()),
+                        py_int(z.edt.unix_seconds())};
+        for (std::size_t k = 0; k < std::size(values); ++k)
+            if (PyDict_SetItem(d.get(), keys[k], values[k].get()) < 0) throw PyErrOccurred{};
+        PyList_SetItem(out.get(), i++, d.release());  // steals
+    }
+    return out;
+}
+
+constexpr clinic::Function kGetZsSeq = clinic::Function{"get_zs_seq", clinic::List{"bis"}}.with_doc(kDoc);
+
+}  // namespace
+
+void register_zs(PyObject* module) { add_function(module, clinic::method<kGetZsSeq, py_get_zs_seq>()); }
+
+}  // namespace zj_python

@@ -1,0 +1,125 @@
+#pragma once
+// What zjkit.ta adds to the shared boundary layer: series arguments read from
+// any 1-D float64 buffer (without a copy) or any iterable of numbers, period
+// and moving-average-type arguments, output arrays the indicators write into
+// directly, and zjkit.ta.TaError.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "indicators/error.hpp"
+#include "indicators/ma_type.hpp"
+#include "zj_python/boundary/clinic.hpp"
+
+namespace zj_ta {
+
+using zj_python::PyErrOccurred;
+using zj_python::Ref;
+
+// The values of one series argument, valid for the call. A buffer is
+// borrowed in place when contiguous and copied otherwise.
+class SeriesIn {
+public:
+    explicit SeriesIn(PyObject* o);
+    ~SeriesIn();
+    SeriesIn(const SeriesIn&) = delete;
+    SeriesIn& operator=(const SeriesIn&) = delete;
+
+    std::span<const double> values() const { return values_; }
+    // The argument was a numpy array (or array-like read through numpy):
+    // outputs are numpy arrays too.
+    bool numpy() const { return numpy_; }
+
+private:
+    Py_buffer view_{};
+    bool has_view_ = false;
+    bool numpy_ = false;
+    Ref keep_;  // an array numpy made from an array-like argument
+    std::vector<double> copy_;
+    std::span<const double> values_;
+};
+using SeriesArg = std::shared_ptr<const SeriesIn>;
+
+// Parameter kinds for clinic::Function.
+struct Real {
+    using value_type = SeriesArg;
+    const char* name;
+    std::optional<std::nullptr_t> fallback = std::nullopt;  // series are always required
+    static value_type convert(PyObject* o) { return std::make_shared<const SeriesIn>(o); }
+};
+inline zj_python::clinic::ParamInfo info(const Real& p) { return {p.name, false, {}}; }
+
+// A period: a non-negative int (anything with __index__; floats rejected).
+struct Period {
+    using value_type = std::size_t;
+    const char* name;
+    std::optional<std::size_t> fallback = std::nullopt;
+    constexpr Period(const char* n) : name(n) {}
+    constexpr Period(const char* n, std::size_t d) : name(n), fallback(d) {}
+    static value_type convert(PyObject* o);
+};
+inline zj_python::clinic::ParamInfo info(const Period& p) {
+    return {p.name, p.fallback.has_value(), p.fallback ? std::to_string(*p.fallback) : ""};
+}
+
+// A moving-average type code 0..8 (an int or zjkit.ta.MaType member).
+struct MaTypeParam {
+    using value_type = indicators::MaType;
+    const char* name;
+    std::optional<indicators::MaType> fallback = indicators::MaType::Sma;
+    static value_type convert(PyObject* o);
+};
+inline zj_python::clinic::ParamInfo info(const MaTypeParam& p) { return {p.name, true, "0"}; }
+
+// Raises zjkit.ta.TaError (a ValueError) carrying the error's debug text and
+// its fields as attributes.
+[[noreturn]] void raise_ta_error(const indicators::TaError& e);
+
+// Output arrays of one length, created only once the checks have passed:
+// numpy arrays when the input was one, array.array('d') otherwise.
+class Outputs {
+public:
+    Outputs(std::size_t len, bool numpy, std::size_t count);
+    ~Outputs();
+    Outputs(const Outputs&) = delete;
+    Outputs& operator=(const Outputs&) = delete;
+
+    double* operator[](std::size_t i) { return data_[i]; }
+    // One array, or a tuple of them.
+    Ref finish();
+
+private:
+    std::size_t len_, count_;
+    bool numpy_;
+    Ref objs_[3];
+    Py_buffer views_[3]{};
+    bool has_view_[3]{};
+    double* data_[3]{};
+};
+
+// check(), then the outputs, then fill(outputs).
+template <class CheckFn, class FillFn>
+Ref compute(const SeriesIn& first, std::size_t count, CheckFn&& check, FillFn&& fill) {
+    if (auto e = check()) raise_ta_error(*e);
+    Outputs out(first.values().size(), first.numpy(), count);
+    fill(out);
+    return out.finish();
+}
+
+// Module set-up: the TaError class and the MaType enum.
+void init_types(PyObject* module);
+// Adds one function to the module and to its __all__.
+void add_function(PyObject* module, PyMethodDef* def);
+
+// Registration of each area, in the order of the module's listing.
+void register_overlap(PyObject* module);
+void register_math_operator(PyObject* module);
+void register_statistic(PyObject* module);
+void register_volatility(PyObject* module);
+void register_momentum(PyObject* module);
+
+}  // namespace zj_ta
