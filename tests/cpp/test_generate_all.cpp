@@ -51,25 +51,18 @@ TEST(GenerateAllTable, ColumnNames) {
         ParamMap params;
         const char* column;
     } cases[] = {
-        {"zj_wavetrend_V260625", "日线", {{"n1", "10"}, {"n2", "21"}, {"n3", "4"}}, "日线_D1WT#10#21#4_V260625"},
+        {"zj_wavetrend_V260625", "", {{"n1", "10"}, {"n2", "21"}, {"n3", "4"}}, "_D1WT#10#21#4_V260625"},
         {"zj_wavetrend_zone_V260724", "F", {{"n1", "10"}, {"n2", "21"}, {"n3", "4"}}, "F_D1WT#10#21#4_区位V260724"},
         {"zj_osc_state_V260720", "F", {{"n", "14"}, {"m", "3"}, {"_init_n", "500"}}, "F_D1OSC#14#3_V260720"},
         // n1..n6 win over n, m, scale; gaps are skipped, order is fixed.
         {"zj_ttm_squeeze_V260711", "F", {{"n6", "6"}, {"n2", "2"}, {"n", "9"}}, "F_D1TTM#2#6_V260711"},
         {"zj_vol_ratio_V260721", "F", {{"scale", "1.5"}, {"n", "5"}}, "F_D1VOL#5#1.5_V260721"},
-        {"zj_ic_state_V260718", "", {}, "_D1IC#_V260718"},
-        {"zj_dmi_state_V260714", "30分钟", {{"n1", "14"}, {"n2", "6"}}, "30分钟_D1DMI#14#6_V260714"},
         // Unknown bases keep their text; a second "_V" ends the version.
         {"zj_foo_bar_V1_V2", "F", {}, "F_D1foo_bar#_V1"},
         {"my_zone_V7", "F", {}, "F_D1my_zone#_区位V7"},
         {"plain", "F", {{"m", "3"}}, "F_D1plain#3_Vplain"},
     };
     for (const auto& c : cases) EXPECT_EQ(ga::zj_col_name(c.name, c.freq, c.params), c.column) << c.name;
-}
-
-TEST(GenerateAllTable, CellText) {
-    EXPECT_EQ(ga::cell_text(SignalOutput::make("n", "f", "多头", "任意", "任意", 0)), "多头_任意_任意_0");
-    EXPECT_EQ(ga::cell_text(SignalOutput::make("n", "f", "a", "", "c", 4294967295u)), "a__c_4294967295");
 }
 
 namespace {
@@ -85,22 +78,10 @@ std::vector<std::string> rows_of(const ga::Column& col) {
 }
 }  // namespace
 
-TEST(GenerateAllTable, TailAlignment) {
-    const struct {
-        std::size_t block, rows, skip, pad;
-    } cases[] = {
-        {5, 5, 0, 0}, {8, 5, 3, 0}, {1, 5, 0, 4}, {0, 3, 0, 3}, {4, 0, 4, 0}, {0, 0, 0, 0},
-    };
-    for (const auto& c : cases) {
-        const ga::TailAlignment a = ga::tail_alignment(c.block, c.rows);
-        EXPECT_EQ(a.skip, c.skip) << c.block << "/" << c.rows;
-        EXPECT_EQ(a.pad, c.pad) << c.block << "/" << c.rows;
-    }
-}
-
 TEST(GenerateAllTable, AlignedColumns) {
     const std::string d(ga::kDefaultCell);
-    // Newest record on the last row, whatever the block's length.
+    // Newest record on the last row: a longer block drops its oldest records,
+    // a shorter one leaves the top rows to the default cell.
     EXPECT_EQ(rows_of(ga::aligned_column(block_of({"a", "b", "c"}), 3)),
               (std::vector<std::string>{"a_任意_任意_1", "b_任意_任意_1", "c_任意_任意_1"}));
     EXPECT_EQ(rows_of(ga::aligned_column(block_of({"a", "b", "c", "d"}), 2)),
@@ -108,6 +89,7 @@ TEST(GenerateAllTable, AlignedColumns) {
     EXPECT_EQ(rows_of(ga::aligned_column(block_of({"x"}), 3)), (std::vector<std::string>{d, d, "x_任意_任意_1"}));
     EXPECT_EQ(rows_of(ga::aligned_column(block_of({}), 2)), (std::vector<std::string>{d, d}));
     EXPECT_TRUE(ga::aligned_column(block_of({"a"}), 0).cells.empty());
+    EXPECT_EQ(ga::cell_text(SignalOutput::make("n", "f", "a", "", "c", 4294967295u)), "a__c_4294967295");
 
     // Records viewing the same labels share one cell text; equal labels held
     // elsewhere (and a different score) still read right.
