@@ -4,7 +4,6 @@
 // go, unchanged, to czsc.generate_czsc_signals. The built-in results become
 // CZSC-style columns appended to czsc's table (or to a dt/close table of the
 // bars), each laid against the table's newest rows.
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
