@@ -2,7 +2,8 @@
 
 Both libraries run on the same numpy arrays in the same process, alternating
 call by call; each figure is the median of several runs. Reports the ratio
-ours / TA-Lib per function, then max/min on a strictly decreasing series and
+ours / TA-Lib per function (of the medians, and the median of per-round
+ratios), then max/min on a strictly decreasing series and
 bbands with a non-SMA average at periods 10 and 100.
 
     PYTHONPATH=python python bench/bench_ta.py [--n 1000000] [--rounds 15]
@@ -27,6 +28,9 @@ def timed(fn, *args):
 
 
 def race(ours, theirs, args, rounds):
+    """Median times of both, and the median of the per-round ratios (each round
+    runs both back to back, in alternating order, so a burst of load on the
+    machine hits both sides of a ratio)."""
     ours(*args), theirs(*args)  # warm up (page faults, caches)
     a, b = [], []
     for r in range(rounds):
@@ -36,13 +40,13 @@ def race(ours, theirs, args, rounds):
         else:
             b.append(timed(theirs, *args))
             a.append(timed(ours, *args))
-    return statistics.median(a), statistics.median(b)
+    return statistics.median(a), statistics.median(b), statistics.median(x / y for x, y in zip(a, b))
 
 
 def main() -> None:
     p = argparse.ArgumentParser()
     p.add_argument("--n", type=int, default=1_000_000)
-    p.add_argument("--rounds", type=int, default=15)
+    p.add_argument("--rounds", type=int, default=21)
     opts = p.parse_args()
     rng = np.random.default_rng(42)
     close = 50.0 * np.exp(np.cumsum(rng.normal(0.0, 0.02, opts.n)))
@@ -75,10 +79,10 @@ def main() -> None:
         ("adxr(14)", lambda *v: ta.adxr(*v, 14), lambda *v: talib.ADXR(*v, 14), hlc),
     ]
     print(f"{opts.n:,} values, median of {opts.rounds} alternating runs")
-    print(f"{'function':28s} {'zjkit.ta ms':>12s} {'TA-Lib ms':>10s} {'ratio':>7s}")
+    print(f"{'function':28s} {'zjkit.ta ms':>12s} {'TA-Lib ms':>10s} {'ratio':>7s} {'paired':>7s}")
     for name, ours, theirs, args in cases:
-        a, b = race(ours, theirs, args, opts.rounds)
-        print(f"{name:28s} {a * 1e3:12.2f} {b * 1e3:10.2f} {a / b:7.2f}")
+        a, b, paired = race(ours, theirs, args, opts.rounds)
+        print(f"{name:28s} {a * 1e3:12.2f} {b * 1e3:10.2f} {a / b:7.2f} {paired:7.2f}")
 
     falling = np.linspace(1000.0, 1.0, opts.n)
     print("\nstrictly decreasing series (max rescans every window) and bbands with EMA / KAMA middles")
@@ -93,8 +97,8 @@ def main() -> None:
     ]
     rounds = max(3, opts.rounds // 3)
     for name, ours, theirs, series in special:
-        a10, b10 = race(ours, theirs, (series, 10), rounds)
-        a100, b100 = race(ours, theirs, (series, 100), rounds)
+        a10, b10, _ = race(ours, theirs, (series, 10), rounds)
+        a100, b100, _ = race(ours, theirs, (series, 100), rounds)
         print(f"{name:28s} {a10 * 1e3:9.2f} {a100 * 1e3:9.2f} {a100 / a10:7.2f} {a10 / b10:9.2f} {a100 / b100:10.2f}")
 
 

@@ -86,25 +86,25 @@ SeriesIn::SeriesIn(PyObject* o) {
         }
     }
     if (PyObject_CheckBuffer(source)) {
-        if (PyObject_GetBuffer(source, &view_, PyBUF_RECORDS_RO) < 0) throw PyErrOccurred{};
-        has_view_ = true;
-        if (view_.ndim != 1) {
+        buffer_.acquire(source, PyBUF_RECORDS_RO);
+        const Py_buffer& v = buffer_.view;
+        if (v.ndim != 1) {
             std::string shape;
-            for (int d = 0; d < view_.ndim; ++d) {
+            for (int d = 0; d < v.ndim; ++d) {
                 if (d > 0) shape += 'x';
-                shape += std::to_string(view_.shape ? view_.shape[d] : 0);
+                shape += std::to_string(v.shape ? v.shape[d] : 0);
             }
-            raise_value_error("expected a 1-D series, got a buffer of " + std::to_string(view_.ndim) +
-                              " dimensions" + (view_.ndim ? " (shape " + shape + ")" : std::string()));
+            raise_value_error("expected a 1-D series, got a buffer of " + std::to_string(v.ndim) +
+                              " dimensions" + (v.ndim ? " (shape " + shape + ")" : std::string()));
         }
-        if (view_.itemsize != 8 || !native_float64_format(view_.format))
+        if (v.itemsize != 8 || !native_float64_format(v.format))
             raise_type_error("expected float64 values, got a buffer of format '" +
-                             std::string(view_.format ? view_.format : "B") + "' (item size " +
-                             std::to_string(view_.itemsize) +
+                             std::string(v.format ? v.format : "B") + "' (item size " +
+                             std::to_string(v.itemsize) +
                              "); convert it first, e.g. numpy.asarray(x, dtype='float64')");
-        const auto n = static_cast<std::size_t>(view_.shape[0]);
-        const char* base = static_cast<const char*>(view_.buf);
-        const Py_ssize_t stride = view_.strides ? view_.strides[0] : 8;
+        const auto n = static_cast<std::size_t>(v.shape[0]);
+        const char* base = static_cast<const char*>(v.buf);
+        const Py_ssize_t stride = v.strides ? v.strides[0] : 8;
         if (stride == 8 && reinterpret_cast<std::uintptr_t>(base) % alignof(double) == 0) {
             values_ = {reinterpret_cast<const double*>(base), n};
         } else {
@@ -142,8 +142,10 @@ SeriesIn::SeriesIn(PyObject* o) {
     values_ = copy_;
 }
 
-SeriesIn::~SeriesIn() {
-    if (has_view_) PyBuffer_Release(&view_);
+void BufferView::acquire(PyObject* o, int flags) {
+    release();
+    if (PyObject_GetBuffer(o, &view, flags) < 0) throw PyErrOccurred{};
+    held = true;
 }
 
 std::size_t Period::convert(PyObject* o) {
@@ -193,11 +195,10 @@ Outputs::Outputs(std::size_t len, bool numpy, std::size_t count) : len_(len), co
     for (std::size_t i = 0; i < count; ++i) {
         if (np) {
             objs_[i] = Ref::check(PyObject_CallFunction(np->empty, "n", static_cast<Py_ssize_t>(len)));
-            if (PyObject_GetBuffer(objs_[i].get(), &views_[i], PyBUF_CONTIG) < 0) throw PyErrOccurred{};
-            has_view_[i] = true;
-            if (static_cast<std::size_t>(views_[i].len) != len * sizeof(double))
+            views_[i].acquire(objs_[i].get(), PyBUF_CONTIG);
+            if (static_cast<std::size_t>(views_[i].view.len) != len * sizeof(double))
                 throw std::logic_error("numpy.empty gave an array of the wrong size");
-            data_[i] = static_cast<double*>(views_[i].buf);
+            data_[i] = static_cast<double*>(views_[i].view.buf);
         } else {
             // The values are written into a new bytes object, from which
             // array.array('d', ...) is made at the end.
@@ -211,18 +212,10 @@ Outputs::Outputs(std::size_t len, bool numpy, std::size_t count) : len_(len), co
     }
 }
 
-Outputs::~Outputs() {
-    for (std::size_t i = 0; i < 3; ++i)
-        if (has_view_[i]) PyBuffer_Release(&views_[i]);
-}
-
 Ref Outputs::finish() {
     Ref arrays[3];
     for (std::size_t i = 0; i < count_; ++i) {
-        if (has_view_[i]) {
-            PyBuffer_Release(&views_[i]);
-            has_view_[i] = false;
-        }
+        views_[i].release();
         if (numpy_)
             arrays[i] = std::move(objs_[i]);
         else

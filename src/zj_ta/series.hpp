@@ -20,12 +20,28 @@ namespace zj_ta {
 using zj_python::PyErrOccurred;
 using zj_python::Ref;
 
+// One exported buffer, released on destruction (also when the owner's
+// constructor throws after acquiring it).
+struct BufferView {
+    Py_buffer view{};
+    bool held = false;
+    BufferView() = default;
+    BufferView(const BufferView&) = delete;
+    BufferView& operator=(const BufferView&) = delete;
+    ~BufferView() { release(); }
+    // PyObject_GetBuffer; throws PyErrOccurred on failure.
+    void acquire(PyObject* o, int flags);
+    void release() noexcept {
+        if (held) PyBuffer_Release(&view);
+        held = false;
+    }
+};
+
 // The values of one series argument, valid for the call. A buffer is
 // borrowed in place when contiguous and copied otherwise.
 class SeriesIn {
 public:
     explicit SeriesIn(PyObject* o);
-    ~SeriesIn();
     SeriesIn(const SeriesIn&) = delete;
     SeriesIn& operator=(const SeriesIn&) = delete;
 
@@ -35,10 +51,9 @@ public:
     bool numpy() const { return numpy_; }
 
 private:
-    Py_buffer view_{};
-    bool has_view_ = false;
+    Ref keep_;  // an array numpy made from an array-like argument (released after view_)
+    BufferView buffer_;
     bool numpy_ = false;
-    Ref keep_;  // an array numpy made from an array-like argument
     std::vector<double> copy_;
     std::span<const double> values_;
 };
@@ -84,7 +99,6 @@ inline zj_python::clinic::ParamInfo info(const MaTypeParam& p) { return {p.name,
 class Outputs {
 public:
     Outputs(std::size_t len, bool numpy, std::size_t count);
-    ~Outputs();
     Outputs(const Outputs&) = delete;
     Outputs& operator=(const Outputs&) = delete;
 
@@ -96,8 +110,7 @@ private:
     std::size_t len_, count_;
     bool numpy_;
     Ref objs_[3];
-    Py_buffer views_[3]{};
-    bool has_view_[3]{};
+    BufferView views_[3];  // declared after objs_: released before them
     double* data_[3]{};
 };
 

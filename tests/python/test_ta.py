@@ -168,19 +168,24 @@ def test_bad_arguments(call, exc, text):
 
 
 def test_buffers_are_released_on_every_path():
-    # numpy refuses to resize an array whose buffer is still exported.
-    a = np.array(PRICES * 5)
-    ta.sma(a, 3)
-    ta.bbands(a, 3, matype=ta.MaType.KAMA)
-    ta.adx(a, a, a, 3)
-    for bad in (lambda: ta.sma(a, 0), lambda: ta.adx(a, a, a[:-1], 3), lambda: ta.adx(a, a, np.arange(50), 3),
-                lambda: ta.sma(a, -1)):
-        with pytest.raises((ValueError, TypeError)):
-            bad()
-    a.resize(100, refcheck=False)
-    m = array.array("d", PRICES)
-    ta.mama(m * 4)
-    m.append(1.0)  # array.array refuses this while a buffer is exported
+    # array.array refuses to grow while a buffer of it is exported.
+    good = array.array("d", PRICES * 5)
+    ints = array.array("l", range(50))
+    calls = [
+        lambda: ta.sma(good, 3), lambda: ta.bbands(good, 3, matype=ta.MaType.KAMA), lambda: ta.adx(good, good, good, 3),
+        lambda: ta.mama(good), lambda: ta.sma(good, 0), lambda: ta.adx(good, good, good[:-1], 3),
+        lambda: ta.sma(good, -1), lambda: ta.sma(ints, 2), lambda: ta.adx(good, ints, good, 3),
+        lambda: ta.sma(memoryview(ints).cast("B").cast("l", (5, 10)), 2),
+    ]
+    for call in calls:
+        try:
+            call()
+        except (ValueError, TypeError):
+            pass
+        good.append(1.0)
+        ints.append(1)
+        good.pop()
+        ints.pop()
 
 
 def test_numpy_is_not_imported_by_the_module():

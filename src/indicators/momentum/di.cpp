@@ -7,14 +7,19 @@ namespace kernel {
 
 namespace {
 
+// Only the one movement sum this line needs is carried (each smoothing step
+// costs a division).
 template <bool Plus>
 void fill_di(In high, In low, In close, std::size_t n, Out out) {
     detail::nan_prefix(out, n);
     const double dn = static_cast<double>(n);
-    detail::DirectionalSums s = detail::directional_seed(high, low, close, n);
+    const detail::DirectionalSums seed = detail::directional_seed(high, low, close, n);
+    double dm = Plus ? seed.plus_dm : seed.minus_dm, tr = seed.tr;
     for (std::size_t i = n; i < high.size(); ++i) {
-        detail::directional_smooth(s, detail::directional_move(high, low, close, i), dn);
-        out[i] = detail::directional_index(Plus ? s.plus_dm : s.minus_dm, s.tr);
+        const detail::DirectionalMove m = detail::directional_move(high, low, close, i);
+        dm = dm - dm / dn + (Plus ? m.plus_dm : m.minus_dm);
+        tr = tr - tr / dn + m.tr;
+        out[i] = detail::directional_index(dm, tr);
     }
 }
 

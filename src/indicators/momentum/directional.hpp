@@ -17,8 +17,10 @@ struct DirectionalMove {
 inline DirectionalMove directional_move(kernel::In high, kernel::In low, kernel::In close, std::size_t i) {
     const double up = high[i] - high[i - 1];
     const double down = low[i - 1] - low[i];
-    return {(up > 0.0 && up > down) ? up : 0.0, (down > 0.0 && down > up) ? down : 0.0,
-            true_range(high[i], low[i], close[i - 1])};
+    // up when up > 0 and up > down, else 0 (a NaN compares false): two
+    // selects that compile without branches.
+    const double plus = up > down ? up : 0.0, minus = down > up ? down : 0.0;
+    return {plus > 0.0 ? plus : 0.0, minus > 0.0 ? minus : 0.0, true_range(high[i], low[i], close[i - 1])};
 }
 
 // Sums of bars 1 .. n-1: the seeds of the smoothing.

@@ -8,6 +8,27 @@
 namespace indicators {
 namespace kernel {
 
+namespace {
+
+// Σ (x - m)² over n values, in four interleaved partial sums (lanes j mod 4)
+// combined as (0 + 1) + (2 + 3), the remaining values added in order.
+inline double squared_deviations(const double* x, std::size_t n, double m) {
+    double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+    std::size_t j = 0;
+    for (; j + 4 <= n; j += 4) {
+        const double d0 = x[j] - m, d1 = x[j + 1] - m, d2 = x[j + 2] - m, d3 = x[j + 3] - m;
+        s0 += d0 * d0;
+        s1 += d1 * d1;
+        s2 += d2 * d2;
+        s3 += d3 * d3;
+    }
+    double s = (s0 + s1) + (s2 + s3);
+    for (; j < n; ++j) s += (x[j] - m) * (x[j] - m);
+    return s;
+}
+
+}  // namespace
+
 std::size_t bbands_lookback(std::size_t n, MaType type) {
     // MAMA's lookback does not depend on n; the deviation window still needs
     // n values behind it.
@@ -26,7 +47,8 @@ Check check_bbands(std::size_t len, std::size_t n, MaType type) {
     return std::nullopt;
 }
 
-void fill_bbands(In in, std::size_t n, MaType type, double up, double dn, Out upper, Out middle, Out lower) {
+ZJ_FMA_CLONES void fill_bbands(In in, std::size_t n, MaType type, double up, double dn, Out upper, Out middle,
+                                Out lower) {
     const std::size_t len = in.size();
     const double inv_n = 1.0 / static_cast<double>(n);
     if (type == MaType::Sma) {
@@ -69,12 +91,7 @@ void fill_bbands(In in, std::size_t n, MaType type, double up, double dn, Out up
     detail::nan_prefix(lower, lookback);
     for (std::size_t i = lookback; i < len; ++i) {
         const double m = middle[i];
-        double ss = 0.0;
-        for (std::size_t j = i + 1 - n; j <= i; ++j) {
-            const double d = in[j] - m;
-            ss += d * d;
-        }
-        const double sd = std::sqrt(ss * inv_n);
+        const double sd = std::sqrt(squared_deviations(in.data() + (i + 1 - n), n, m) * inv_n);
         upper[i] = m + up * sd;
         lower[i] = m - dn * sd;
     }
