@@ -30,6 +30,7 @@ constexpr Registration kRegistrations[] = {
     &register_auction_scan,
     &register_auction_false_sell,
     &register_dispatch,
+    &register_generate_all,
     &register_zs,
 };
 

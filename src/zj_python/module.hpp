@@ -15,6 +15,7 @@ void register_transaction(PyObject* module);  // trans_analysis, trans_breakout,
 void register_auction_scan(PyObject* module);  // auction_scanner_version, auction_morphology_names, auction_scan
 void register_auction_false_sell(PyObject* module);  // false_sell_version, auction_false_sell
 void register_dispatch(PyObject* module);  // generate_zj_signals, zj_signal_list
+void register_generate_all(PyObject* module);  // generate_all_signals
 void register_zs(PyObject* module);        // get_zs_seq
 
 }  // namespace zj_python

@@ -6,16 +6,21 @@ namespace zj_python {
 
 KeySet bar_keys() { return KeySet{"dt", "freq", "open", "high", "low", "close", "vol", "amount"}; }
 
-zj_signals::BarPoint bar_from_dict(PyObject* dict, const KeySet& keys) {
+namespace {
+
+// Reads the eight bar fields through `lookup(key)`, which returns the value
+// (or an empty Ref) and never raises.
+template <class Lookup>
+zj_signals::BarPoint read_bar(const KeySet& keys, Lookup&& lookup) {
     zj_signals::BarPoint bar;
     auto text = [&](std::size_t k) -> std::string {
-        const Field f = field(dict, keys[k]);
-        if (auto s = try_str(f.get())) return std::string(*s);
+        const Ref v = lookup(keys[k]);
+        if (auto s = try_str(v.get())) return std::string(*s);
         return {};
     };
     auto number = [&](std::size_t k) -> double {
-        const Field f = field(dict, keys[k]);
-        return try_f64(f.get()).value_or(0.0);
+        const Ref v = lookup(keys[k]);
+        return try_f64(v.get()).value_or(0.0);
     };
     bar.dt = text(0);
     bar.freq = text(1);
@@ -28,11 +33,42 @@ zj_signals::BarPoint bar_from_dict(PyObject* dict, const KeySet& keys) {
     return bar;
 }
 
+}  // namespace
+
+zj_signals::BarPoint bar_from_dict(PyObject* dict, const KeySet& keys) {
+    return read_bar(keys, [&](PyObject* key) {
+        Field f = field(dict, key);
+        return Ref::borrow(f.get());
+    });
+}
+
+zj_signals::BarPoint bar_from_attributes(PyObject* item, const KeySet& keys) {
+    return read_bar(keys, [&](PyObject* key) {
+        // A missing attribute, or a property that raises, is an absent field.
+        Ref v(PyObject_GetAttr(item, key));
+        if (!v) PyErr_Clear();
+        return v;
+    });
+}
+
 std::vector<zj_signals::BarPoint> bars_from_dicts(PyObject* bars) {
     const KeySet keys = bar_keys();
     std::vector<zj_signals::BarPoint> out;
     out.reserve(static_cast<std::size_t>(list_size(bars)));
     for_each_dict(bars, [&](PyObject* item) { out.push_back(bar_from_dict(item, keys)); });
+    return out;
+}
+
+std::vector<zj_signals::BarPoint> bars_from_items(PyObject* bars) {
+    const KeySet keys = bar_keys();
+    std::vector<zj_signals::BarPoint> out;
+    out.reserve(static_cast<std::size_t>(list_size(bars)));
+    for (Py_ssize_t i = 0; i < PyList_Size(bars); ++i) {
+        Ref item = Ref::borrow(PyList_GetItem(bars, i));
+        if (!item) throw PyErrOccurred{};
+        out.push_back(PyDict_Check(item.get()) ? bar_from_dict(item.get(), keys)
+                                               : bar_from_attributes(item.get(), keys));
+    }
     return out;
 }
 
@@ -62,7 +98,12 @@ bool is_reserved(PyObject* key) {
 
 }  // namespace
 
-zj_signals::SignalConfig config_from_dict(PyObject* dict) {
+std::optional<std::string> str_param_text(PyObject* value) {
+    if (auto v = try_str(value)) return std::string(*v);
+    return std::nullopt;
+}
+
+zj_signals::SignalConfig config_from_dict(PyObject* dict, ParamText text) {
     static constexpr const char* kName = "name";
     zj_signals::SignalConfig config;
     Ref name_key = py_str(kName);
@@ -74,15 +115,17 @@ zj_signals::SignalConfig config_from_dict(PyObject* dict) {
     Ref params_key = py_str("params");
     const Field params = field(dict, params_key.get());
     if (read_params_dict(params.get(), config.params)) return config;
-    // Fallback: the configuration's own str-valued entries are the parameters.
+    // Fallback: the configuration's own entries whose values `text` accepts
+    // are the parameters.
     Py_ssize_t pos = 0;
     PyObject *key = nullptr, *value = nullptr;
     while (PyDict_Next(dict, &pos, &key, &value)) {
         if (is_reserved(key)) continue;
-        auto v = try_str(value);
+        const Ref held_key = Ref::borrow(key), held_value = Ref::borrow(value);
+        auto v = text(held_value.get());
         if (!v) continue;
-        auto k = try_str(key);
-        config.params.insert_or_assign(k ? std::string(*k) : std::string(), std::string(*v));
+        auto k = try_str(held_key.get());
+        config.params.insert_or_assign(k ? std::string(*k) : std::string(), std::move(*v));
     }
     return config;
 }

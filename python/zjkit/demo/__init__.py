@@ -14,6 +14,7 @@ SECTIONS = [
     "transaction",
     "auction",
     "ta",
+    "generate_all",
 ]
 
 

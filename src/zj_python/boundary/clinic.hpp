@@ -121,7 +121,14 @@ inline ParamInfo info(const USize& p) {
     return {p.name, p.fallback.has_value(), p.fallback ? std::to_string(*p.fallback) : ""};
 }
 inline ParamInfo info(const Str& p) {
-    return {p.name, p.fallback.has_value(), p.fallback ? "\"" + std::string(*p.fallback) + "\"" : ""};
+    // Built by appending: g++ 12 misreads `"\"" + std::string(...)` here (-Wrestrict).
+    std::string text;
+    if (p.fallback) {
+        text += '"';
+        text.append(*p.fallback);
+        text += '"';
+    }
+    return {p.name, p.fallback.has_value(), std::move(text)};
 }
 inline ParamInfo info(const Bool& p) {
     return {p.name, p.fallback.has_value(), p.fallback ? (*p.fallback ? "True" : "False") : ""};
@@ -194,7 +201,8 @@ PyObject* fastcall(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject*
         using Fn = std::remove_cvref_t<decltype(F)>;
         static const auto infos = F.infos();
         std::array<PyObject*, Fn::size + 1> slots{};  // +1 keeps the array non-empty
-        bind(F.name, infos, args, nargs, kwnames, slots.data());
+        // Qualified: with <functional> in sight, ADL on std::array would pick std::bind.
+        clinic::bind(F.name, infos, args, nargs, kwnames, slots.data());
         // Every argument is converted, in parameter order, before the body runs.
         auto values = [&]<std::size_t... I>(std::index_sequence<I...>) {
             return typename Fn::values{convert_one(std::get<I>(F.params), slots[I])...};
