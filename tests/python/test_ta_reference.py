@@ -1,10 +1,6 @@
-"""zjkit.ta against TA-Lib, function by function, on random and adversarial
-series: values to a relative tolerance of 1e-9 after the lookback, and the
-lookback itself (our NaNs where TA-Lib's output is shorter).
-
-Where we deliberately differ from TA-Lib (see the table in the README), our
-own rule is checked against a plain-Python reference instead.
-"""
+"""zjkit.ta against TA-Lib on random and adversarial series: values to a relative 1e-9 after the
+lookback, and the lookback itself. Where we deliberately differ from TA-Lib (the README's table),
+our own rule is checked here or in the C++ suite."""
 
 import math
 
@@ -16,8 +12,7 @@ from hypothesis import strategies as st
 
 import zjkit.ta as ta
 
-SETTINGS = settings(max_examples=60, deadline=None, suppress_health_check=[HealthCheck.too_slow],
-                    derandomize=False)
+SETTINGS = settings(max_examples=60, deadline=None, suppress_health_check=[HealthCheck.too_slow])
 
 SERIES_KINDS = ["walk", "constant", "rising", "falling", "spikes", "steps", "tiny", "huge"]
 
@@ -54,18 +49,16 @@ def length_for(lookback, delta):
 
 
 def compare(ours, theirs, lookback, scale, rtol=1e-9):
-    ours = np.asarray(ours)
-    theirs = np.asarray(theirs)
+    ours, theirs = np.asarray(ours), np.asarray(theirs)
     assert ours.shape == theirs.shape
     lb = min(lookback, len(ours))
-    assert np.isnan(ours[:lb]).all(), "our prefix must be NaN"
+    assert (ours[:lb].view(np.uint64) == 0x7FF8000000000000).all(), "our prefix must be the quiet NaN"
     assert np.isnan(theirs[:lb]).all(), "TA-Lib is defined inside our lookback"
     assert not np.isnan(theirs[lb:]).any() or np.isnan(ours[lb:]).any(), "TA-Lib defined less than we are"
     np.testing.assert_allclose(ours[lb:], theirs[lb:], rtol=rtol, atol=rtol * scale, equal_nan=True)
 
 
-# name, ours(x, n), TA-Lib(x, n), lookback(n), smallest n; scale of the output
-# relative to the input ("price") or fixed.
+# name, ours(x, n), TA-Lib(x, n), lookback(n), smallest n.
 SINGLE = [
     ("sma", ta.sma, talib.SMA, lambda n: n - 1, 1),
     ("ema", ta.ema, talib.EMA, lambda n: n - 1, 1),
@@ -76,6 +69,7 @@ SINGLE = [
     ("t3", ta.t3, lambda x, n: talib.T3(x, n, 0.7), lambda n: 6 * (n - 1), 2),
     ("max", ta.max, talib.MAX, lambda n: n - 1, 2),
     ("min", ta.min, talib.MIN, lambda n: n - 1, 2),
+    ("kama", ta.kama, talib.KAMA, lambda n: n, 2),
     ("linearreg", ta.linearreg, talib.LINEARREG, lambda n: n - 1, 2),
     ("slope", lambda x, n: ta.linearreg_components(x, n)[0], talib.LINEARREG_SLOPE, lambda n: n - 1, 2),
     ("intercept", lambda x, n: ta.linearreg_components(x, n)[1], talib.LINEARREG_INTERCEPT, lambda n: n - 1, 2),
@@ -86,14 +80,9 @@ MA_LOOKBACK = {0: lambda n: n - 1, 1: lambda n: n - 1, 2: lambda n: n - 1, 3: la
 
 
 def flat_window(x, n):
-    """Whether some window of n + 1 values (KAMA's) has no movement at all."""
-    d = np.abs(np.diff(x)) == 0
-    run = 0
-    for v in d:
-        run = run + 1 if v else 0
-        if run >= n:
-            return True
-    return False
+    """Whether some window of n + 1 values has no movement: KAMA's slowest constant, TA-Lib's fastest
+    (tested in the C++ suite)."""
+    return len(x) > n and np.convolve(np.diff(x) == 0, np.ones(n), "valid").max() >= n
 
 
 @pytest.mark.parametrize("name, ours, theirs, lookback, n_min", SINGLE, ids=[s[0] for s in SINGLE])
@@ -113,21 +102,8 @@ def test_single_series_functions_match_talib(name, ours, theirs, lookback, n_min
         return
     out = ours(x, n)
     assert not np.isnan(out[lookback(n):]).any()
-    compare(out, theirs(x, n), lookback(n), np.abs(x).max())
-
-
-@SETTINGS
-@given(series=series_args(), n=st.integers(2, 30), delta=st.integers(-2, 70))
-def test_kama_matches_talib_while_the_market_moves(series, n, delta):
-    x = make_series(series[0], length_for(n, delta), series[1])
-    if len(x) <= n:
-        with pytest.raises(ta.TaError):
-            ta.kama(x, n)
-        return
-    out = ta.kama(x, n)
-    np.testing.assert_allclose(out[n:], kama_reference(x, n)[n:], rtol=1e-9, atol=1e-9 * x.max())
-    if not flat_window(x, n):  # TA-Lib takes the fastest constant on a flat window
-        compare(out, talib.KAMA(x, n), n, x.max())
+    if name != "kama" or not flat_window(x, n):
+        compare(out, theirs(x, n), lookback(n), np.abs(x).max())
 
 
 @pytest.mark.parametrize("matype", range(9))
@@ -273,112 +249,13 @@ def test_bar_functions_match_talib(name, ours, theirs, lookback, n_min, scale, k
 
 
 def test_di_with_period_one_is_a_percentage():
-    h, l, c = make_bars("walk", 50, 3)
-    up, down = np.diff(h), -np.diff(l)
-    tr = np.maximum.reduce([h[1:] - l[1:], abs(h[1:] - c[:-1]), abs(l[1:] - c[:-1])])
-    plus = np.where((up > 0) & (up > down), up, 0.0)
-    np.testing.assert_allclose(ta.plus_di(h, l, c, 1)[1:], 100.0 * plus / tr, rtol=1e-12)
     # TA-Lib leaves out the factor 100 for period 1 only.
-    np.testing.assert_allclose(talib.PLUS_DI(h, l, c, 1)[1:], plus / tr, rtol=1e-12)
+    h, l, c = make_bars("walk", 50, 3)
+    for ours, theirs in [(ta.plus_di, talib.PLUS_DI), (ta.minus_di, talib.MINUS_DI)]:
+        np.testing.assert_allclose(ours(h, l, c, 1)[1:], 100.0 * theirs(h, l, c, 1)[1:], rtol=1e-12)
 
 
-# ---- our own rules where TA-Lib differs ----------------------------------------
-
-def kama_reference(x, n):
-    out = [math.nan] * len(x)
-    vol = sum(abs(x[i] - x[i - 1]) for i in range(1, n + 1))
-    prev = x[n - 1]
-    for i in range(n, len(x)):
-        if i > n:
-            vol += abs(x[i] - x[i - 1])
-            vol -= abs(x[i - n] - x[i - n - 1])
-        if vol > 0:
-            sc = (abs(x[i] - x[i - n]) / vol * 0.6021505376344085 + 0.06451612903225806) ** 2
-        else:
-            sc = 0.004162330905306971
-        prev = prev + sc * (x[i] - prev)
-        out[i] = prev
-    return np.array(out)
-
-
-def adx_reference(h, l, c, n):
-    """ADX as we define it: no DX without true range (entry 0, ADX unchanged);
-    the first ADX is the mean of the defined DX values (0 if none)."""
-    def tr(i):
-        return max(h[i] - l[i], abs(h[i] - c[i - 1]), abs(l[i] - c[i - 1]))
-
-    def dm(i):
-        up, down = h[i] - h[i - 1], l[i - 1] - l[i]
-        return (up if up > 0 and up > down else 0.0), (down if down > 0 and down > up else 0.0)
-
-    sp = sm = st_ = 0.0
-    for i in range(1, n):
-        p, m = dm(i)
-        sp, sm, st_ = sp + p, sm + m, st_ + tr(i)
-    out = [math.nan] * len(h)
-    dxs, adx = [], 0.0
-    for i in range(n, len(h)):
-        p, m = dm(i)
-        sp, sm, st_ = sp - sp / n + p, sm - sm / n + m, st_ - st_ / n + tr(i)
-        if st_ > 0:
-            pdi, mdi = 100 * (sp / st_), 100 * (sm / st_)
-            dx = 100 * (abs(pdi - mdi) / (pdi + mdi)) if pdi + mdi > 0 else 0.0
-        else:
-            dx = None
-        if i < 2 * n - 1:
-            dxs.append(dx)
-            continue
-        if i == 2 * n - 1:
-            dxs.append(dx)
-            defined = [d for d in dxs if d is not None]
-            adx = sum(defined) / len(defined) if defined else 0.0
-        elif dx is not None:
-            adx = (adx * (n - 1) + dx) / n
-        out[i] = adx if dx is not None else 0.0
-    return np.array(out)
-
-
-@SETTINGS
-@given(seed=st.integers(0, 2**32 - 1), n=st.integers(2, 10), flat_from=st.integers(0, 60),
-       flat_len=st.integers(1, 60), length=st.integers(20, 120))
-def test_adx_without_true_range(seed, n, flat_from, flat_len, length):
-    assume(length >= 2 * n)
-    h, l, c = make_bars("walk", length, seed)
-    flat_from = min(flat_from, length - 1)
-    stop = min(length, flat_from + flat_len)
-    h[flat_from:stop] = l[flat_from:stop] = c[flat_from:stop] = c[flat_from]
-    ours = ta.adx(h, l, c, n)
-    np.testing.assert_allclose(ours, adx_reference(h, l, c, n), rtol=1e-9, atol=1e-7, equal_nan=True)
-    adx = ours
-    adxr = ta.adxr(h, l, c, n)
-    first = min(length, 3 * n - 2)
-    assert np.isnan(adxr[:first]).all()
-    np.testing.assert_allclose(adxr[first:], (adx[first:] + adx[first - n + 1:length - n + 1]) * 0.5, rtol=1e-12)
-
-
-def test_flat_bars_read_zero():
-    flat = np.full(60, 10.0)
-    assert (ta.plus_di(flat, flat, flat, 14)[14:] == 0).all()
-    assert (ta.minus_di(flat, flat, flat, 14)[14:] == 0).all()
-    assert (ta.adx(flat, flat, flat, 14)[27:] == 0).all()
-    assert (ta.adxr(flat, flat, flat, 14)[40:] == 0).all()
-
-
-def test_period_one_and_other_deliberate_differences():
-    x = make_series("walk", 60, 1)
-    # trima with period 1 copies the input, NaN included, whatever its length.
-    y = x.copy()
-    y[0] = np.nan
-    assert np.array_equal(ta.trima(y, 1), y, equal_nan=True)
-    assert len(ta.trima([], 1)) == 0
-    # TA-Lib accepts period 1 for these and returns the input; we refuse it.
-    for fn, reason in [(ta.dema, "must be >= 2 for DEMA"), (ta.t3, "must be >= 2 for T3"),
-                       (ta.kama, "must be >= 2")]:
-        with pytest.raises(ta.TaError) as info:
-            fn(x, 1)
-        assert info.value.reason == reason
-    # TA-Lib refuses period 1 for these; we return the input.
-    assert np.array_equal(ta.max(x, 1), x) and np.array_equal(ta.min(x, 1), x)
-    assert all(np.array_equal(band, x) for band in ta.bbands(x, 1))
-    # MAMA's limits: TA-Lib keeps both within [0.01, 0.99].
-    assert not np.isnan(ta.mama(x, 1.0, 0.005)[0][32:]).any()
+def test_carried_sums_do_not_drift_on_a_long_series():
+    # Within a band (drift grows with the range a series has left behind); TA-Lib recomputes every window.
+    x = 100.0 * np.exp(0.3 * np.sin(np.arange(200_000) / 3000.0) + np.random.default_rng(5).normal(0, 0.02, 200_000))
+    np.testing.assert_allclose(ta.linearreg(x, 14), talib.LINEARREG(x, 14), rtol=1e-9, equal_nan=True)
