@@ -5,6 +5,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "zj_core/common/date_time.hpp"
 #include "zj_core/common/failure.hpp"
@@ -13,25 +14,15 @@ using zj_core::DateTime;
 
 namespace {
 
-struct TextCase {
-    const char* text;
-    const char* utc;  // nullptr: rejected
-};
+using TextCase = std::pair<const char*, const char*>;  // text, UTC result (nullptr: rejected)
 
-std::optional<std::string> render(const std::optional<DateTime>& t) {
-    if (!t) return std::nullopt;
-    return zj_core::to_rfc3339(*t);
-}
-
-void check_table(const std::vector<TextCase>& cases, std::optional<DateTime> (*parse)(std::string_view)) {
+void check_table(std::optional<DateTime> (*parse)(std::string_view), const std::vector<TextCase>& cases) {
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        const auto got = render(parse(c.text));
-        if (c.utc) {
-            ASSERT_TRUE(got.has_value());
-            EXPECT_EQ(*got, c.utc);
-        } else {
-            EXPECT_FALSE(got.has_value()) << *got;
+        SCOPED_TRACE(c.first);
+        const auto got = parse(c.first);
+        ASSERT_EQ(got.has_value(), c.second != nullptr);
+        if (got) {
+            EXPECT_EQ(zj_core::to_rfc3339(*got), c.second);
         }
     }
 }
@@ -39,134 +30,74 @@ void check_table(const std::vector<TextCase>& cases, std::optional<DateTime> (*p
 }  // namespace
 
 TEST(DateTime, ParsesPlainUtcFormat) {
-    check_table(
-        {
-            {"2024-01-02 09:30:00", "2024-01-02T09:30:00+00:00"},
-            {"2024-1-2 9:30:0", "2024-01-02T09:30:00+00:00"},  // short fields, as in %H:%M:%S times
-            {"2000-02-29 00:00:00", "2000-02-29T00:00:00+00:00"},
-            {"0000-01-01 00:00:00", "0000-01-01T00:00:00+00:00"},
-            {"9999-12-31 23:59:59", "9999-12-31T23:59:59+00:00"},
-            {"2016-12-31 23:59:60", "2016-12-31T23:59:60+00:00"},  // leap second
-            {"2023-02-29 00:00:00", nullptr},
-            {"1900-02-29 00:00:00", nullptr},
-            {"2024-13-01 00:00:00", nullptr},
-            {"2024-04-31 00:00:00", nullptr},
-            {"2024-01-02 24:00:00", nullptr},
-            {"2024-01-02 09:30:61", nullptr},
-            {"24-01-02 09:30:00", nullptr},    // the year has four digits
-            {"+2024-01-02 09:30:00", nullptr},
-            {"2024-001-02 09:30:00", nullptr},
-            {"2024-01-02T09:30:00", nullptr},
-            {"2024-01-02  09:30:00", nullptr},
-            {" 2024-01-02 09:30:00", nullptr},
-            {"2024-01-02 09:30:00 ", nullptr},
-            {"2024-01-02 09:30", nullptr},
-            {"2024-01-02 09:30:00.5", nullptr},
-            {"2024/01/02 09:30", nullptr},
-            {"", nullptr},
-            {"\xef\xbc\x92\xef\xbc\x90\xef\xbc\x92\xef\xbc\x94-01-02 09:30:00", nullptr},  // full-width digits
-        },
-        zj_core::parse_ymd_hms);
+    check_table(zj_core::parse_ymd_hms, {
+        // Short fields are read as in %H:%M:%S times; a leap second is kept.
+        {"2024-01-02 09:30:00", "2024-01-02T09:30:00+00:00"}, {"2024-1-2 9:30:0", "2024-01-02T09:30:00+00:00"},
+        {"2000-02-29 00:00:00", "2000-02-29T00:00:00+00:00"}, {"0000-01-01 00:00:00", "0000-01-01T00:00:00+00:00"},
+        {"9999-12-31 23:59:59", "9999-12-31T23:59:59+00:00"}, {"2016-12-31 23:59:60", "2016-12-31T23:59:60+00:00"},
+        {"2023-02-29 00:00:00", nullptr}, {"1900-2-29 00:00:00", nullptr}, {"2024-13-01 00:00:00", nullptr},
+        {"2024-4-31 0:00:00", nullptr}, {"2024-01-02 24:00:00", nullptr}, {"2024-01-02 09:30:61", nullptr},
+        {"24-01-02 09:30:00", nullptr}, {"+2024-01-02 09:30:00", nullptr}, {"2024-001-02 09:30:00", nullptr},
+        {"2024-01-02T09:30:00", nullptr}, {" 2024-01-02 09:30:00", nullptr}, {"2024-01-02 09:30:00 ", nullptr},
+        {"2024-01-02 09:30", nullptr}, {"2024-01-02 09:30:00.5", nullptr}, {"", nullptr},
+        {"\xef\xbc\x92\xef\xbc\x90\xef\xbc\x92\xef\xbc\x94-01-02 09:30:00", nullptr},  // full-width digits
+    });
+    EXPECT_EQ(zj_core::parse_ymd_hms("2016-12-31 23:59:60")->unix_seconds(), 1483228799);  // the leap second is :59
 }
 
 TEST(DateTime, ParsesRfc3339WithOffset) {
-    check_table(
-        {
-            {"2024-01-02T17:30:00+08:00", "2024-01-02T09:30:00+00:00"},
-            {"2024-01-02T09:30:00Z", "2024-01-02T09:30:00+00:00"},
-            {"2024-01-02t09:30:00z", "2024-01-02T09:30:00+00:00"},
-            {"2024-01-02 17:30:00+08:00", "2024-01-02T09:30:00+00:00"},  // str() of an aware datetime
-            {"2024-01-02T09:30:00-00:00", "2024-01-02T09:30:00+00:00"},
-            {"2024-01-01T00:30:00+01:00", "2023-12-31T23:30:00+00:00"},
-            {"2024-12-31T23:30:00-01:00", "2025-01-01T00:30:00+00:00"},
-            {"2024-02-29T23:00:00-05:30", "2024-03-01T04:30:00+00:00"},
-            {"2024-01-02T09:30:00.5Z", "2024-01-02T09:30:00.500+00:00"},
-            {"2024-01-02T09:30:00.000Z", "2024-01-02T09:30:00+00:00"},
-            {"2024-01-02T09:30:00.123456Z", "2024-01-02T09:30:00.123456+00:00"},
-            {"2024-01-02T09:30:00.123456789Z", "2024-01-02T09:30:00.123456789+00:00"},
-            {"2024-01-02T09:30:00.000000001Z", "2024-01-02T09:30:00.000000001+00:00"},
-            {"2024-01-02T09:30:00.1234567898765Z", "2024-01-02T09:30:00.123456789+00:00"},  // cut at 9 digits
-            {"2016-12-31T23:59:60Z", "2016-12-31T23:59:60+00:00"},
-            {"2017-01-01T07:59:60.25+08:00", "2016-12-31T23:59:60.250+00:00"},
-            {"0000-01-01T00:00:00Z", "0000-01-01T00:00:00+00:00"},
-            {"9999-12-31T23:59:59Z", "9999-12-31T23:59:59+00:00"},
-            {"0000-01-01T05:00:00+08:00", nullptr},  // before year 0000 in UTC
-            {"9999-12-31T23:00:00-08:00", nullptr},  // after year 9999 in UTC
-            {"2024-01-02T09:30:00", nullptr},        // the offset is required
-            {"2024-01-02T09:30:00+0800", nullptr},
-            {"2024-01-02T09:30:00+24:00", nullptr},
-            {"2024-01-02T09:30:00+08:60", nullptr},
-            {"2024-01-02T9:30:00Z", nullptr},
-            {"2024-01-02T09:30Z", nullptr},
-            {"2024-01-02T09:30:00.Z", nullptr},
-            {"2024-01-02T09:30:61Z", nullptr},
-            {"2024-02-30T09:30:00Z", nullptr},
-            {"2024-01-02X09:30:00Z", nullptr},
-            {"2024-01-02T09:30:00Z ", nullptr},
-            {"2024-01-02T09:30:00 +08:00", nullptr},
-            {"2024-01-02  09:30:00Z", nullptr},
-            {"", nullptr},
-        },
-        zj_core::parse_rfc3339);
+    check_table(zj_core::parse_rfc3339, {
+        {"2024-01-02T17:30:00+08:00", "2024-01-02T09:30:00+00:00"},
+        {"2024-01-02t09:30:00z", "2024-01-02T09:30:00+00:00"},
+        {"2024-01-02 17:30:00+08:00", "2024-01-02T09:30:00+00:00"},  // str() of an aware datetime
+        {"2024-01-01T00:30:00+01:00", "2023-12-31T23:30:00+00:00"},
+        {"2024-02-29T23:00:00-05:30", "2024-03-01T04:30:00+00:00"},
+        {"2024-01-02T09:30:00.5Z", "2024-01-02T09:30:00.500+00:00"},
+        {"2024-01-02T09:30:00.123456Z", "2024-01-02T09:30:00.123456+00:00"},
+        {"2024-01-02T09:30:00.1234567898765Z", "2024-01-02T09:30:00.123456789+00:00"},  // cut at 9 digits
+        {"2017-01-01T07:59:60.25+08:00", "2016-12-31T23:59:60.250+00:00"},
+        {"0000-01-01T00:00:00Z", "0000-01-01T00:00:00+00:00"}, {"9999-12-31T23:59:59Z", "9999-12-31T23:59:59+00:00"},
+        {"0000-01-01T05:00:00+08:00", nullptr},  // before year 0000 in UTC
+        {"9999-12-31T23:00:00-08:00", nullptr},  // after year 9999 in UTC
+        {"2024-01-02T09:30:00", nullptr}, {"2024-01-02T09:30:00+0800", nullptr}, {"2024-01-02T9:30:00Z", nullptr},
+        {"2024-01-02T09:30:00+24:00", nullptr}, {"2024-01-02T09:30:00+08:60", nullptr}, {"2024-01-02T09:30Z", nullptr},
+        {"2024-01-02T09:30:00.Z", nullptr}, {"2024-01-02T09:30:61Z", nullptr}, {"2024-02-30T09:30:00Z", nullptr},
+        {"2024-01-02X09:30:00Z", nullptr}, {"2024-01-02T09:30:00Z ", nullptr}, {"2024-01-02T09:30:00 +08:00", nullptr},
+    });
 }
 
 TEST(DateTime, UnixSecondsBothWays) {
-    constexpr auto kMin = std::numeric_limits<std::int64_t>::min();
-    constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
     const struct {
         std::int64_t secs;
         const char* utc;
     } cases[] = {
-        {0, "1970-01-01T00:00:00+00:00"},
-        {-1, "1969-12-31T23:59:59+00:00"},
-        {-86401, "1969-12-30T23:59:59+00:00"},
-        {1704187800, "2024-01-02T09:30:00+00:00"},
-        {951782400, "2000-02-29T00:00:00+00:00"},
-        {4107542400, "2100-03-01T00:00:00+00:00"},
-        {-62167219200, "0000-01-01T00:00:00+00:00"},
-        {253402300799, "9999-12-31T23:59:59+00:00"},
-        {-62167219201, nullptr},
-        {253402300800, nullptr},
-        {kMin, nullptr},
-        {kMax, nullptr},
+        {0, "1970-01-01T00:00:00+00:00"}, {-1, "1969-12-31T23:59:59+00:00"},
+        {1704187800, "2024-01-02T09:30:00+00:00"}, {-62167219200, "0000-01-01T00:00:00+00:00"},
+        {253402300799, "9999-12-31T23:59:59+00:00"}, {-62167219201, nullptr}, {253402300800, nullptr},
+        {std::numeric_limits<std::int64_t>::min(), nullptr}, {std::numeric_limits<std::int64_t>::max(), nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.secs);
         const auto t = DateTime::from_unix(c.secs);
-        if (!c.utc) {
-            EXPECT_FALSE(t.has_value());
-            continue;
-        }
-        ASSERT_TRUE(t.has_value());
+        ASSERT_EQ(t.has_value(), c.utc != nullptr);
+        if (!t) continue;
         EXPECT_EQ(zj_core::to_rfc3339(*t), c.utc);
         EXPECT_EQ(t->unix_seconds(), c.secs);
-        EXPECT_LT(t->secs, 86400u);
     }
-}
-
-TEST(DateTime, LeapSecondKeepsItsUnixSecond) {
-    const auto t = zj_core::parse_ymd_hms("2016-12-31 23:59:60");
-    ASSERT_TRUE(t);
-    EXPECT_EQ(t->unix_seconds(), 1483228799);
-    EXPECT_EQ(t->nanos, 1'000'000'000u);
+    EXPECT_THROW(zj_core::to_rfc3339(DateTime{DateTime::kMaxDays + 1, 0, 0}), zj_core::InternalFailure);
+    EXPECT_THROW(zj_core::to_rfc3339(DateTime{0, 86400, 0}), zj_core::InternalFailure);
 }
 
 TEST(DateTime, CivilConversionsRoundTrip) {
     // Every day of the representable range, checked against a running calendar.
-    zj_core::CivilDate expect{0, 1, 1};
-    for (std::int64_t d = DateTime::kMinDays; d <= DateTime::kMaxDays; ++d) {
-        const auto c = zj_core::civil_from_days(d);
-        ASSERT_EQ(c, expect) << d;
-        ASSERT_EQ(zj_core::days_from_civil(c.year, c.month, c.day), d);
-        if (++expect.day > zj_core::days_in_month(expect.year, expect.month)) {
-            expect.day = 1;
-            if (++expect.month > 12) {
-                expect.month = 1;
-                ++expect.year;
+    std::int64_t d = DateTime::kMinDays;
+    for (std::int64_t y = 0; y <= 9999; ++y)
+        for (unsigned m = 1; m <= 12; ++m)
+            for (unsigned day = 1; day <= zj_core::days_in_month(y, m); ++day, ++d) {
+                ASSERT_EQ(zj_core::days_from_civil(y, m, day), d);
+                ASSERT_EQ(zj_core::civil_from_days(d), (zj_core::CivilDate{y, m, day}));
             }
-        }
-    }
-    EXPECT_EQ(expect, (zj_core::CivilDate{10000, 1, 1}));
+    EXPECT_EQ(d, DateTime::kMaxDays + 1);
 }
 
 TEST(DateTime, TextRoundTripsThroughBothParsers) {
@@ -177,20 +108,13 @@ TEST(DateTime, TextRoundTripsThroughBothParsers) {
         auto t = *DateTime::from_unix(secs(rng));
         t.nanos = i % 4 == 0 ? 0 : i % 4 == 1 ? nanos(rng) / 1'000'000 * 1'000'000 : nanos(rng);
         const std::string text = zj_core::to_rfc3339(t);
-        const auto back = zj_core::parse_rfc3339(text);
-        ASSERT_TRUE(back) << text;
-        ASSERT_EQ(*back, t) << text;
+        ASSERT_EQ(zj_core::parse_rfc3339(text), t) << text;
         if (t.nanos == 0) {
             std::string plain = text.substr(0, 19);
             plain[10] = ' ';
             ASSERT_EQ(zj_core::parse_ymd_hms(plain), t) << plain;
         }
     }
-}
-
-TEST(DateTime, WritingAnUnrepresentableValueIsAnInternalFailure) {
-    EXPECT_THROW(zj_core::to_rfc3339(DateTime{DateTime::kMaxDays + 1, 0, 0}), zj_core::InternalFailure);
-    EXPECT_THROW(zj_core::to_rfc3339(DateTime{0, 86400, 0}), zj_core::InternalFailure);
 }
 
 TEST(DateTime, ReaderAgreesWithTheParsersOnAnySequence) {
@@ -201,18 +125,15 @@ TEST(DateTime, ReaderAgreesWithTheParsersOnAnySequence) {
         "2024-01-02 1x:00:00", "2024-01-02 10:00:0x", "2024-01-02 10-00-00", "",
         "2023-02-28 23:59:59", "2023-02-29 00:00:00", "2024-01-02t10:00:00.5z", "2024-01-02 10:00:61",
     };
-    auto stateless = [](std::string_view s) {
-        auto t = zj_core::parse_ymd_hms(s);
-        return t ? t : zj_core::parse_rfc3339(s);
-    };
     std::mt19937 rng(3);
     std::uniform_int_distribution<std::size_t> pick(0, pool.size() - 1);
     zj_core::DateTimeReader reader;
-    for (int i = 0; i < 5000; ++i) {
-        const std::string& text = pool[i < static_cast<int>(pool.size()) ? static_cast<std::size_t>(i) : pick(rng)];
+    for (std::size_t i = 0; i < 5000; ++i) {
+        const std::string& text = pool[i < pool.size() ? i : pick(rng)];
         DateTime got;
         const bool ok = reader.read(text, got);
-        const auto want = stateless(text);
+        auto want = zj_core::parse_ymd_hms(text);
+        if (!want) want = zj_core::parse_rfc3339(text);
         ASSERT_EQ(ok, want.has_value()) << i << " " << text;
         if (ok) {
             ASSERT_EQ(got, *want) << i << " " << text;
