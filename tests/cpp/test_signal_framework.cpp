@@ -17,6 +17,7 @@ TEST(SignalParams, UnsignedTexts) {
         {"12", 12},    {"+12", 12}, {"0", 0},   {"007", 7}, {"18446744073709551615", UINT64_MAX},
         {"-5", {}},    {"", {}},    {"+", {}},  {"12a", {}}, {" 12", {}}, {"12 ", {}},
         {"1.0", {}},   {"18446744073709551616", {}}, {"123456789012345678901", {}}, {"++1", {}},
+        {"-0", {}},    {"０", {}},  // full-width digit
     };
     for (const Case& c : cases) EXPECT_EQ(parse_unsigned(c.text), c.value) << c.text;
 }
@@ -31,15 +32,19 @@ TEST(SignalParams, FloatTexts) {
         {"2E-2", 0.02}, {"1e400", INFINITY}, {"inf", INFINITY}, {"-Infinity", -INFINITY}, {"INF", INFINITY},
         {"", {}},     {".", {}},    {"e5", {}},       {"1e", {}},     {" 1", {}},   {"0x10", {}},
         {"1,5", {}},  {"abc", {}},  {"nan(1)", {}},   {"--1", {}},
+        {"1e-400", 0.0}, {"-1e400", -INFINITY}, {"+INF", INFINITY}, {"-", {}}, {"1e+", {}}, {"1 ", {}},
+        {"infinit", {}}, {"1.2.3", {}},
     };
     for (const Case& c : cases) EXPECT_EQ(parse_float(c.text), c.value) << c.text;
     EXPECT_TRUE(std::isnan(*parse_float("NaN")));
     EXPECT_TRUE(std::isnan(*parse_float("-nan")));
+    EXPECT_TRUE(std::isnan(*parse_float("+NAN")));
     const ParamMap params{{"n", "abc"}, {"m", "+7"}};
     EXPECT_EQ(param_unsigned(params, "n", 20), 20u);
     EXPECT_EQ(param_unsigned(params, "m", 6), 7u);
     EXPECT_EQ(param_unsigned(params, "missing", 3), 3u);
     EXPECT_EQ(param_float(params, "n", 1.0), 1.0);
+    EXPECT_EQ(param_float(params, "m", 1.0), 7.0);
 }
 
 TEST(SignalRegistry, LookupIsExactAndListingComplete) {

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "signal_test_util.hpp"
 #include "zj_signals/ic.hpp"
@@ -14,35 +13,19 @@ namespace ic = zj_signals::ic;
 
 namespace {
 constexpr const char* kIc = "zj_ic_state_V260718";
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-std::vector<BarPoint> walk(std::size_t n, unsigned seed = 7) {
-    std::vector<BarPoint> bars;
-    double close = 20;
-    unsigned s = seed;
-    for (std::size_t i = 0; i < n; ++i) {
-        s = s * 1103515245u + 12345u;
-        close += (static_cast<double>((s >> 16) % 2001) - 1000.0) / 1000.0;
-        const double range = 0.2 + static_cast<double>((s >> 8) % 100) / 100.0;
-        BarPoint b = bar(close + range, close - range, close, 0, i == 0 ? "60分钟" : "日线");
-        bars.push_back(b);
-    }
-    return bars;
-}
+std::string reading(const SignalOutput& r) { return labels(r) + "/" + std::to_string(r.score); }
 
-// The reading of bar c computed naively from the definition.
-std::string naive(const std::vector<BarPoint>& bars, std::size_t n1, std::size_t n2, std::size_t n3,
-                  std::size_t di) {
-    const std::size_t len = bars.size();
-    if (di == 0 || di >= len || len < n2 + n3 + 5) return "其他/任意/任意/0";
+// The reading of bar len - di with the lines computed naively from their definition.
+std::string naive(const std::vector<BarPoint>& bars, std::size_t n1, std::size_t n2, std::size_t n3, std::size_t di) {
     auto mid = [&](std::size_t i, std::size_t n) {
-        if (i + 1 < n) return kNaN;
+        if (i + 1 < n) return double(NAN);
         double hi = -INFINITY, lo = INFINITY;
         for (std::size_t j = i + 1 - n; j <= i; ++j) hi = std::max(hi, bars[j].high), lo = std::min(lo, bars[j].low);
         return (hi + lo) * 0.5;
     };
-    const std::size_t c = len - di;
-    if (c < n2) return "其他/任意/任意/0";
+    const std::size_t c = bars.size() - di;
+    if (bars.size() < n2 + n3 + 5 || c < n2) return "其他/任意/任意/0";
     const double sa = (mid(c - n2, n1) + mid(c - n2, n2)) * 0.5, sb = mid(c - n2, n3);
     const double t = mid(c, n1), k = mid(c, n2);
     if (std::isnan(sa) || std::isnan(sb) || std::isnan(t) || std::isnan(k)) return "其他/任意/任意/0";
@@ -53,35 +36,23 @@ std::string naive(const std::vector<BarPoint>& bars, std::size_t n1, std::size_t
     return std::string(pos) + "/" + std::string(cloud) + "/" + std::string(line) + "/" +
            std::to_string(ic::ic_score(pos, cloud, line));
 }
-
-std::string reading(const SignalOutput& r) { return labels(r) + "/" + std::to_string(r.score); }
 }  // namespace
 
 TEST(IcSignal, AlwaysExactlyOneRecord) {
     struct Case { std::size_t bars; ParamMap params; bool computed; };
     const Case cases[] = {
-        {0, {}, false},  {1, {}, false},  {82, {}, false}, {83, {}, true},
-        {83, {{"di", "0"}}, false},       // the bar after the last does not exist
-        {83, {{"di", "83"}}, false},      {83, {{"di", "18446744073709551615"}}, false},
-        {83, {{"di", "2"}}, true},        // bar 81
-        {83, {{"di", "6"}}, true},        // bar 77: the first with both spans
-        {83, {{"di", "7"}}, false},       // bar 76: no cloud yet
-        {200, {{"di", "+5"}}, true},      {200, {{"n1", "0"}}, false},
-        {200, {{"n3", "0"}}, false},      {200, {{"n2", "150"}}, false},   // 150 + 52 + 5 > 200
-        {20, {{"n1", "3"}, {"n2", "5"}, {"n3", "8"}}, true},
-        {200, {{"n1", "abc"}, {"n2", "-26"}, {"di", ""}}, true},
+        {0, {}, false}, {82, {}, false}, {83, {}, true},
+        // di 0 is the bar after the last; bar 77 is the first with both spans.
+        {83, {{"di", "0"}}, false}, {83, {{"di", "83"}}, false}, {83, {{"di", "18446744073709551615"}}, false},
+        {83, {{"di", "6"}}, true}, {83, {{"di", "7"}}, false},
+        {200, {{"n1", "0"}}, false}, {200, {{"n3", "0"}}, false}, {200, {{"n2", "150"}}, false},  // 150 + 52 + 5 > 200
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bars);
-        const auto bars = walk(c.bars);
-        const auto out = run(kIc, bars, c.params);
+        const auto out = run(kIc, walk(c.bars), c.params);
         ASSERT_EQ(out.size(), 1u);
-        EXPECT_EQ(out[0].name, kIc);
-        EXPECT_EQ(out[0].freq, c.bars ? "60分钟" : "");  // the first bar's freq
-        EXPECT_EQ(out[0].v1 != "其他", c.computed) << labels(out[0]);
-        if (!c.computed) {
-            EXPECT_EQ(out[0].score, 0u);
-        }
+        EXPECT_TRUE(out[0].name == kIc && out[0].freq == (c.bars ? "60分钟" : ""));  // the first bar's freq
+        EXPECT_EQ(reading(out[0]) != "其他/任意/任意/0", c.computed) << reading(out[0]);
     }
 }
 
@@ -100,21 +71,13 @@ TEST(IcSignal, MatchesBruteForceLines) {
     }
 }
 
-TEST(IcSignal, SecondToLastIsTheLastOfOneBarFewer) {
-    auto bars = walk(120);
-    auto shorter = bars;
-    shorter.pop_back();
-    EXPECT_EQ(reading(run(kIc, bars, {{"di", "2"}})[0]), reading(run(kIc, shorter)[0]));
-}
-
 TEST(IcSignal, PositionTable) {
     // Cloud from 8 (bottom) to 10 (top).
     struct Case { double h, l, cl; const char* label; };
     const Case cases[] = {
         {12, 10.5, 9, "云上"},   {12, 10, 10, "测云顶"},  // a low at the top is not above it
         {7.9, 7, 7.5, "云下"},   {8, 7, 7.5, "跌破下"},   // nor a high at the bottom below it
-        {12, 9, 10.5, "突破上"}, {9, 7, 7.5, "跌破下"},
-        {11, 8, 9, "测云顶"},    {10, 8, 9, "云内"},      {10, 8, 10, "云内"},
+        {12, 9, 10.5, "突破上"}, {11, 8, 9, "测云顶"},    {10, 8, 9, "云内"},   {10, 8, 10, "云内"},
         {11, 7, 9, "贯穿云"},    {9, 7, 9, "测云底"},     {10, 7.5, 8, "测云底"},
     };
     for (const Case& c : cases) EXPECT_EQ(ic::position_label(c.h, c.l, c.cl, 10, 8), c.label) << c.h << c.l << c.cl;
@@ -124,16 +87,12 @@ TEST(IcSignal, LineTable) {
     // Conversion line 10, base line 9; the bar before had the same order.
     struct Case { double h, l, cl, t, k, tp, kp; const char* label; };
     const Case cases[] = {
-        {12, 10, 11, 10, 9, 10, 9, "双强"},       {12, 8, 10, 10, 9, 10, 9, "双高"},
-        {10, 8, 9.5, 10, 9, 10, 9, "高影"},       {9.9, 8, 9.5, 10, 9, 10, 9, "线内"},
-        {9.9, 8, 9, 10, 9, 10, 9, "线内"},        {9.5, 8, 8.5, 10, 9, 10, 9, "双低"},
-        {9.5, 8, kNaN, 10, 9, 10, 9, "低影"},     {8.5, kNaN, kNaN, 10, 9, 10, 9, "双弱"},
-        {kNaN, kNaN, kNaN, 10, 9, 10, 9, "其他"},
-        {12, 10, 11, 10, 9, 9, 9, "CL金叉"},      {12, 10, 11, 10, 9, 8, 9, "CL金叉"},
-        {12, 10, 11, 9, 10, 9, 9, "CL死叉"},      {12, 10, 11, 9, 10, 10, 9, "CL死叉"},
-        {12, 10, 11, 10, 10, 9, 10, "双强"},      // equal lines are no cross
-        {12, 10, 11, 10, 9, kNaN, 10, "双强"},    // no previous conversion line
-        {12, 10, 11, 10, 9, 9, kNaN, "双强"},     // no previous base line
+        {12, 10, 11, 10, 9, 10, 9, "双强"}, {12, 8, 10, 10, 9, 10, 9, "双高"}, {10, 8, 9.5, 10, 9, 10, 9, "高影"},
+        {9.9, 8, 9.5, 10, 9, 10, 9, "线内"}, {9.9, 8, 9, 10, 9, 10, 9, "线内"}, {9.5, 8, 8.5, 10, 9, 10, 9, "双低"},
+        {9.5, 8, NAN, 10, 9, 10, 9, "低影"}, {8.5, NAN, NAN, 10, 9, 10, 9, "双弱"}, {NAN, NAN, NAN, 10, 9, 10, 9, "其他"},
+        {12, 10, 11, 10, 9, 9, 9, "CL金叉"}, {12, 10, 11, 9, 10, 9, 9, "CL死叉"},
+        {12, 10, 11, 10, 10, 9, 10, "双强"},  // equal lines are no cross
+        {12, 10, 11, 10, 9, NAN, 10, "双强"}, {12, 10, 11, 10, 9, 9, NAN, "双强"},  // no previous line
     };
     for (const Case& c : cases)
         EXPECT_EQ(ic::line_label(c.h, c.l, c.cl, c.t, c.k, c.tp, c.kp), c.label) << c.h << " " << c.cl;
@@ -144,9 +103,7 @@ TEST(IcSignal, ScoreTable) {
     const Case cases[] = {
         {"突破上", "上升云", "双强", 76}, {"突破上", "上升云", "高影", 60}, {"突破上", "下降云", "高影", 5},
         {"突破上", "上升云", "CL金叉", 5}, {"云下", "上升云", "CL死叉", 5}, {"测云顶", "上升云", "双强", 5},
-        {"跌破下", "下降云", "双强", 5},   {"云下", "上升云", "双弱", 42},  {"云下", "下降云", "双低", 35},
-        {"云上", "上升云", "线内", 53},   {"云上", "下降云", "其他", 50},  {"云内", "上升云", "其他", 38},
-        {"云内", "下降云", "双弱", 10},   {"云内", "下降云", "双强", 5},   {"贯穿云", "上升云", "双高", 40},
+        {"云下", "上升云", "双弱", 42},   {"云内", "下降云", "双弱", 10},  {"云内", "下降云", "双强", 5},
     };
     for (const Case& c : cases) EXPECT_EQ(ic::ic_score(c.pos, c.cloud, c.line), c.score) << c.pos << c.cloud << c.line;
 }
