@@ -8,18 +8,18 @@ KeySet bar_keys() { return KeySet{"dt", "freq", "open", "high", "low", "close", 
 
 namespace {
 
-// Reads the eight bar fields through `lookup(key)`, which returns the value
-// (or an empty Ref) and never raises.
+// Reads the eight bar fields through `lookup(k)`, which returns the value of
+// the k-th bar key (or an empty Ref) and never raises.
 template <class Lookup>
-zj_signals::BarPoint read_bar(const KeySet& keys, Lookup&& lookup) {
+zj_signals::BarPoint read_bar(Lookup&& lookup) {
     zj_signals::BarPoint bar;
     auto text = [&](std::size_t k) -> std::string {
-        const Ref v = lookup(keys[k]);
+        const Ref v = lookup(k);
         if (auto s = try_str(v.get())) return std::string(*s);
         return {};
     };
     auto number = [&](std::size_t k) -> double {
-        const Ref v = lookup(keys[k]);
+        const Ref v = lookup(k);
         return try_f64(v.get()).value_or(0.0);
     };
     bar.dt = text(0);
@@ -36,16 +36,14 @@ zj_signals::BarPoint read_bar(const KeySet& keys, Lookup&& lookup) {
 }  // namespace
 
 zj_signals::BarPoint bar_from_dict(PyObject* dict, const KeySet& keys) {
-    return read_bar(keys, [&](PyObject* key) {
-        Field f = field(dict, key);
-        return Ref::borrow(f.get());
-    });
+    const auto f = fields<8>(dict, keys);
+    return read_bar([&](std::size_t k) { return Ref::borrow(f[k].get()); });
 }
 
 zj_signals::BarPoint bar_from_attributes(PyObject* item, const KeySet& keys) {
-    return read_bar(keys, [&](PyObject* key) {
+    return read_bar([&](std::size_t k) {
         // A missing attribute, or a property that raises, is an absent field.
-        Ref v(PyObject_GetAttr(item, key));
+        Ref v(PyObject_GetAttr(item, keys[k]));
         if (!v) PyErr_Clear();
         return v;
     });

@@ -19,9 +19,8 @@ double round_half_away(double x) {
     if (!(std::fabs(x) < 4.0e15)) return std::round(x);  // already whole, or NaN / inf
     const double whole = static_cast<double>(static_cast<long long>(x));  // toward zero
     const double frac = x - whole;                                          // exact here
-    if (frac >= 0.5) return whole + 1.0;
-    if (frac <= -0.5) return whole - 1.0;
-    return whole;
+    // Branch-free: which way a value rounds is as unpredictable as its digits.
+    return whole + static_cast<double>(frac >= 0.5) - static_cast<double>(frac <= -0.5);
 }
 
 double round4(double x) { return round_half_away(x * 10000.0) / 10000.0; }

@@ -35,29 +35,12 @@ std::vector<zj_core::auction::AuctionTick> read_auction_ticks(PyObject* data) {
     std::vector<zj_core::auction::AuctionTick> ticks;
     ticks.reserve(static_cast<std::size_t>(list_size(data)));
     for_each_dict(data, [&](PyObject* item) {
-        // Keys written as literals are interned: one pass over a small dict
-        // finds them by identity. Values are held before any conversion runs
-        // user code; keys not found that way are looked up by equality, in
-        // order, as they are needed.
-        Ref found[kKeys];
-        if (PyDict_Size(item) <= 8) {
-            Py_ssize_t pos = 0;
-            PyObject *k, *v;
-            while (PyDict_Next(item, &pos, &k, &v)) {
-                for (std::size_t j = 0; j < kKeys; ++j) {
-                    if (k == keys[j]) {
-                        found[j] = Ref::borrow(v);
-                        break;
-                    }
-                }
-            }
-        }
-        const auto get = [&](std::size_t j) { return found[j] ? Field(std::move(found[j])) : field(item, keys[j]); };
+        const auto f = fields<kKeys>(item, keys);
         zj_core::auction::AuctionTick t;
-        t.time = read_auction_time(get(0));
-        t.price = get(1).f64("price");
-        t.matched = get(2).i32("matched");
-        t.unmatched = get(3).i32("unmatched");
+        t.time = read_auction_time(f[0]);
+        t.price = f[1].f64("price");
+        t.matched = f[2].i32("matched");
+        t.unmatched = f[3].i32("unmatched");
         ticks.push_back(t);
     });
     return ticks;

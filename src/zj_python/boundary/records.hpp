@@ -9,10 +9,12 @@
 //
 // Items are held by a strong reference while they are read, so user code run
 // by a conversion (a __float__, say) cannot pull them away.
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "zj_core/common/time_of_day.hpp"
@@ -53,6 +55,31 @@ private:
 
 // dict[key] without calling __getitem__ overrides; lookup errors propagate.
 Field field(PyObject* dict, PyObject* key);
+
+// The values of the first N `keys` in one dict, as a lookup of each key would find them.
+// Records built by Python code hold the very key objects we look up (string
+// literals are interned), so one walk over the entries comparing identities
+// finds them faster than a hash lookup per key; a key not met that way is
+// looked up as usual. The values are held before any of them is converted.
+template <std::size_t N>
+std::array<Field, N> fields(PyObject* dict, const KeySet& keys) {
+    std::array<PyObject*, N> met{};
+    std::size_t hits = 0;
+    Py_ssize_t pos = 0;
+    PyObject *key = nullptr, *value = nullptr;
+    while (hits < N && PyDict_Next(dict, &pos, &key, &value)) {
+        for (std::size_t j = 0; j < N; ++j) {
+            if (key == keys[j]) {
+                met[j] = value;
+                ++hits;
+                break;
+            }
+        }
+    }
+    return [&]<std::size_t... J>(std::index_sequence<J...>) {
+        return std::array<Field, N>{(met[J] ? Field(Ref::borrow(met[J])) : field(dict, keys[J]))...};
+    }(std::make_index_sequence<N>{});
+}
 
 // Number of items of a list (which user code may resize while we read it).
 inline Py_ssize_t list_size(PyObject* list) { return PyList_Size(list); }

@@ -1,8 +1,6 @@
 #include "zj_python/transaction/records.hpp"
 
-#include <array>
 #include <limits>
-#include <utility>
 
 #include "zj_python/boundary/records.hpp"
 
@@ -10,35 +8,6 @@ namespace zj_python::transaction {
 
 using zj_core::transaction::ScreeningTxPoint;
 using zj_core::transaction::TransactionPoint;
-
-namespace {
-
-// The values of `keys` in one dict, as a lookup of each key would find them.
-// Records built by Python code hold the very key objects we look up (string
-// literals are interned), so one walk over the entries comparing identities
-// finds them faster than a hash lookup per key; a key not met that way is
-// looked up as usual. The values are held before any of them is converted.
-template <std::size_t N>
-std::array<Field, N> fields(PyObject* dict, const KeySet& keys) {
-    std::array<PyObject*, N> met{};
-    std::size_t hits = 0;
-    Py_ssize_t pos = 0;
-    PyObject *key = nullptr, *value = nullptr;
-    while (hits < N && PyDict_Next(dict, &pos, &key, &value)) {
-        for (std::size_t j = 0; j < N; ++j) {
-            if (key == keys[j]) {
-                met[j] = value;
-                ++hits;
-                break;
-            }
-        }
-    }
-    return [&]<std::size_t... J>(std::index_sequence<J...>) {
-        return std::array<Field, N>{(met[J] ? Field(Ref::borrow(met[J])) : field(dict, keys[J]))...};
-    }(std::make_index_sequence<N>{});
-}
-
-}  // namespace
 
 std::vector<TransactionPoint> transaction_points(PyObject* data) {
     const KeySet keys{"time", "price", "vol", "trade_count", "bs_flag"};
