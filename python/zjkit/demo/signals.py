@@ -8,7 +8,7 @@ from typing import TextIO
 from zjkit import _native
 from zjkit.sample import daily_bars
 
-TITLE = "generate_zj_signals: built-in signals over 750 daily bars"
+TITLE = "generate_zj_signals: the WaveTrend signals over 750 daily bars"
 
 # Built-in signals shown, with their parameters.
 CONFIGS = [
