@@ -148,7 +148,7 @@ void BufferView::acquire(PyObject* o, int flags) {
     held = true;
 }
 
-std::size_t Period::convert(PyObject* o) {
+std::size_t to_period(PyObject* o) {
     const std::int64_t v = zj_python::to_i64(o);
     if (v < 0) raise_value_error("a period must be a non-negative integer, not " + std::to_string(v));
     return static_cast<std::size_t>(v);

@@ -69,17 +69,8 @@ struct Real {
 inline zj_python::clinic::ParamInfo info(const Real& p) { return {p.name, false, {}}; }
 
 // A period: a non-negative int (anything with __index__; floats rejected).
-struct Period {
-    using value_type = std::size_t;
-    const char* name;
-    std::optional<std::size_t> fallback = std::nullopt;
-    constexpr Period(const char* n) : name(n) {}
-    constexpr Period(const char* n, std::size_t d) : name(n), fallback(d) {}
-    static value_type convert(PyObject* o);
-};
-inline zj_python::clinic::ParamInfo info(const Period& p) {
-    return {p.name, p.fallback.has_value(), p.fallback ? std::to_string(*p.fallback) : ""};
-}
+std::size_t to_period(PyObject* o);
+using Period = zj_python::clinic::Scalar<std::size_t, &to_period>;
 
 // A moving-average type code 0..8 (an int or zjkit.ta.MaType member).
 struct MaTypeParam {

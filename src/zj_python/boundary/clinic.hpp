@@ -17,6 +17,7 @@
 // Binding follows the interpreter's rules for positional-or-keyword
 // parameters; all arguments are converted before the body runs.
 #include <array>
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -43,15 +44,6 @@ struct List {
     }
 };
 
-struct Float {
-    using value_type = double;
-    const char* name;
-    std::optional<double> fallback = std::nullopt;
-    constexpr Float(const char* n) : name(n) {}
-    constexpr Float(const char* n, double d) : name(n), fallback(d) {}
-    static value_type convert(PyObject* o) { return to_f64(o); }
-};
-
 // A float whose default is None; None and omission are alike.
 struct OptFloat {
     using value_type = std::optional<double>;
@@ -62,43 +54,27 @@ struct OptFloat {
     }
 };
 
-struct Int32 {
-    using value_type = std::int32_t;
+// A parameter whose value `Convert` makes, required or with a default.
+template <class T, T (*Convert)(PyObject*)>
+struct Scalar {
+    using value_type = T;
     const char* name;
-    std::optional<std::int32_t> fallback = std::nullopt;
-    constexpr Int32(const char* n) : name(n) {}
-    constexpr Int32(const char* n, std::int32_t d) : name(n), fallback(d) {}
-    static value_type convert(PyObject* o) { return to_i32(o); }
+    std::optional<T> fallback = std::nullopt;
+    constexpr Scalar(const char* n) : name(n) {}
+    constexpr Scalar(const char* n, T d) : name(n), fallback(d) {}
+    static value_type convert(PyObject* o) { return Convert(o); }
 };
 
+// float, int or anything with __float__ / __index__; None only where it is the default.
+using Float = Scalar<double, &to_f64>;
+// int (or __index__) within 32 bits; floats are rejected.
+using Int32 = Scalar<std::int32_t, &to_i32>;
 // A non-negative integer that fits an unsigned machine word.
-struct USize {
-    using value_type = std::uint64_t;
-    const char* name;
-    std::optional<std::uint64_t> fallback = std::nullopt;
-    constexpr USize(const char* n) : name(n) {}
-    constexpr USize(const char* n, std::uint64_t d) : name(n), fallback(d) {}
-    static value_type convert(PyObject* o) { return to_u64(o); }
-};
-
+using USize = Scalar<std::uint64_t, &to_u64>;
 // A str, passed on as its UTF-8 text (valid for the call).
-struct Str {
-    using value_type = std::string_view;
-    const char* name;
-    std::optional<std::string_view> fallback = std::nullopt;
-    constexpr Str(const char* n) : name(n) {}
-    constexpr Str(const char* n, std::string_view d) : name(n), fallback(d) {}
-    static value_type convert(PyObject* o) { return to_str(o); }
-};
-
-struct Bool {
-    using value_type = bool;
-    const char* name;
-    std::optional<bool> fallback = std::nullopt;
-    constexpr Bool(const char* n) : name(n) {}
-    constexpr Bool(const char* n, bool d) : name(n), fallback(d) {}
-    static value_type convert(PyObject* o) { return to_bool(o); }
-};
+using Str = Scalar<std::string_view, &to_str>;
+// bool, or numpy's bool scalar.
+using Bool = Scalar<bool, &to_bool>;
 
 // ---- what binding and the signature need to know of a parameter -----------
 
@@ -108,30 +84,25 @@ struct ParamInfo {
     std::string default_text;  // as written in the signature
 };
 
+// Defaults as the signature writes them: 0.3, 1.0, 50, "20170101", False.
 std::string format_default(double v);
+inline std::string format_default(bool v) { return v ? "True" : "False"; }
+inline std::string format_default(std::string_view v) {
+    std::string text(1, '"');  // appended: g++ 12 misreads `"\"" + std::string(...)` (-Wrestrict)
+    text.append(v);
+    text += '"';
+    return text;
+}
+template <std::integral T>
+std::string format_default(T v) {
+    return std::to_string(v);
+}
+
 inline ParamInfo info(const List& p) { return {p.name, false, {}}; }
 inline ParamInfo info(const OptFloat& p) { return {p.name, true, "None"}; }
-inline ParamInfo info(const Float& p) {
-    return {p.name, p.fallback.has_value(), p.fallback ? format_default(*p.fallback) : ""};
-}
-inline ParamInfo info(const Int32& p) {
-    return {p.name, p.fallback.has_value(), p.fallback ? std::to_string(*p.fallback) : ""};
-}
-inline ParamInfo info(const USize& p) {
-    return {p.name, p.fallback.has_value(), p.fallback ? std::to_string(*p.fallback) : ""};
-}
-inline ParamInfo info(const Str& p) {
-    // Built by appending: g++ 12 misreads `"\"" + std::string(...)` here (-Wrestrict).
-    std::string text;
-    if (p.fallback) {
-        text += '"';
-        text.append(*p.fallback);
-        text += '"';
-    }
-    return {p.name, p.fallback.has_value(), std::move(text)};
-}
-inline ParamInfo info(const Bool& p) {
-    return {p.name, p.fallback.has_value(), p.fallback ? (*p.fallback ? "True" : "False") : ""};
+template <class T, T (*Convert)(PyObject*)>
+ParamInfo info(const Scalar<T, Convert>& p) {
+    return {p.name, p.fallback.has_value(), p.fallback ? format_default(*p.fallback) : std::string()};
 }
 
 template <class P>
