@@ -41,6 +41,16 @@ TimeParseError take_colon(std::string_view& s) {
 }  // namespace
 
 TimeParseError parse_hms(std::string_view s, TimeOfDay& out) {
+    // The common "HH:MM:SS" in one step; anything else takes the field-by-field scan.
+    if (s.size() == 8 && s[2] == ':' && s[5] == ':' && is_digit(s[0]) && is_digit(s[1]) && is_digit(s[3]) &&
+        is_digit(s[4]) && is_digit(s[6]) && is_digit(s[7])) {
+        const auto two = [&s](std::size_t i) { return static_cast<unsigned>((s[i] - '0') * 10 + (s[i + 1] - '0')); };
+        const unsigned hh = two(0), mm = two(3), ss = two(6);
+        if (hh <= 23 && mm <= 59 && ss <= 59) {
+            out = TimeOfDay::hms(hh, mm, ss);
+            return TimeParseError::None;
+        }
+    }
     unsigned h = 0, m = 0, sec = 0;
     if (auto e = take_number(s, h); e != TimeParseError::None) return e;
     if (h > 23) return TimeParseError::OutOfRange;
