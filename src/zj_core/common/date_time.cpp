@@ -33,19 +33,6 @@ bool take_fixed(std::string_view& s, std::size_t width, unsigned& value) {
     return true;
 }
 
-// One or two digits.
-bool take_short(std::string_view& s, unsigned& value) {
-    if (s.empty() || !is_digit(s[0])) return false;
-    value = static_cast<unsigned>(s[0] - '0');
-    std::size_t used = 1;
-    if (s.size() > 1 && is_digit(s[1])) {
-        value = value * 10 + static_cast<unsigned>(s[1] - '0');
-        used = 2;
-    }
-    s.remove_prefix(used);
-    return true;
-}
-
 bool take_char(std::string_view& s, char c) {
     if (s.empty() || s[0] != c) return false;
     s.remove_prefix(1);
@@ -154,8 +141,8 @@ bool full_width_ymd_hms(std::string_view s, DateTime& out) {
 bool ymd_hms(std::string_view s, DateTime& out) {
     if (s.size() == 19 && full_width_ymd_hms(s, out)) return true;
     unsigned year = 0, month = 0, day = 0;
-    if (!take_fixed(s, 4, year) || !take_char(s, '-') || !take_short(s, month) || !take_char(s, '-') ||
-        !take_short(s, day) || !take_char(s, ' '))
+    if (!take_fixed(s, 4, year) || !take_char(s, '-') || !take_one_or_two_digits(s, month) || !take_char(s, '-') ||
+        !take_one_or_two_digits(s, day) || !take_char(s, ' '))
         return false;
     if (!valid_date(year, month, day)) return false;
     TimeOfDay tod;

@@ -20,15 +20,7 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 // One numeric field of one or two digits.
 TimeParseError take_number(std::string_view& s, unsigned& value) {
     if (s.empty()) return TimeParseError::TooShort;
-    if (!is_digit(s[0])) return TimeParseError::Invalid;
-    value = static_cast<unsigned>(s[0] - '0');
-    std::size_t used = 1;
-    if (s.size() > 1 && is_digit(s[1])) {
-        value = value * 10 + static_cast<unsigned>(s[1] - '0');
-        used = 2;
-    }
-    s.remove_prefix(used);
-    return TimeParseError::None;
+    return take_one_or_two_digits(s, value) ? TimeParseError::None : TimeParseError::Invalid;
 }
 
 TimeParseError take_colon(std::string_view& s) {
@@ -39,6 +31,18 @@ TimeParseError take_colon(std::string_view& s) {
 }
 
 }  // namespace
+
+bool take_one_or_two_digits(std::string_view& s, unsigned& value) {
+    if (s.empty() || !is_digit(s[0])) return false;
+    value = static_cast<unsigned>(s[0] - '0');
+    std::size_t used = 1;
+    if (s.size() > 1 && is_digit(s[1])) {
+        value = value * 10 + static_cast<unsigned>(s[1] - '0');
+        used = 2;
+    }
+    s.remove_prefix(used);
+    return true;
+}
 
 TimeParseError parse_hms(std::string_view s, TimeOfDay& out) {
     // The common "HH:MM:SS" in one step; anything else takes the field-by-field scan.

@@ -36,6 +36,10 @@ enum class TimeParseError : std::uint8_t {
 
 std::string_view describe(TimeParseError e);
 
+// Takes one or two leading ASCII digits off `text` as a number; false (and
+// `text` untouched) when it does not start with a digit.
+bool take_one_or_two_digits(std::string_view& text, unsigned& value);
+
 // Parses "%H:%M:%S": each field one or two ASCII digits, separated by single
 // colons, nothing before or after. Hour 0..23, minute 0..59, second 0..60 (60
 // is a leap second, stored as second 59 with one extra second of nanoseconds).
