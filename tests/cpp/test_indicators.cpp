@@ -39,17 +39,10 @@ Series prices(std::size_t len, unsigned seed = 7) {
 
 // The error of a failed call; a call that succeeded shows as MissingInput.
 template <class T>
-TaError err(const ind::Result<T>& r) {
-    return r.ok() ? TaError::missing("succeeded") : r.error();
-}
+TaError err(const ind::Result<T>& r) { return r.ok() ? TaError::missing("succeeded") : r.error(); }
 
-std::string short_by(std::size_t need, std::size_t got) {
-    return "InsufficientData { need: " + std::to_string(need) + ", got: " + std::to_string(got) + " }";
-}
-std::string bad(const char* name, const char* value, const char* reason) {
-    return std::string("InvalidParameter { name: \"") + name + "\", value: \"" + value + "\", reason: \"" + reason +
-           "\" }";
-}
+std::string short_by(std::size_t need, std::size_t got) { return TaError::insufficient(need, got).debug(); }
+std::string bad(const char* n, const char* v, const char* why) { return TaError::invalid(n, v, why).debug(); }
 
 // Equal lengths and entries, NaN matching NaN.
 bool same(const Series& a, const Series& b) {
@@ -62,10 +55,7 @@ bool same(const Series& a, const Series& b) {
 }  // namespace
 
 TEST(TaError, DebugAndFloatTexts) {
-    const struct {
-        TaError err;
-        const char* text;
-    } cases[] = {
+    const struct { TaError err; const char* text; } cases[] = {
         {TaError::insufficient(5, 4), "InsufficientData { need: 5, got: 4 }"},
         {TaError::invalid("timeperiod", "0", "must be >= 1"),
          R"(InvalidParameter { name: "timeperiod", value: "0", reason: "must be >= 1" })"},
@@ -74,14 +64,9 @@ TEST(TaError, DebugAndFloatTexts) {
     };
     for (const auto& c : cases) EXPECT_EQ(c.err.debug(), c.text);
 
-    const struct {
-        double x;
-        const char* text;
-    } floats[] = {
-        {1.5, "1.5"},        {-0.25, "-0.25"}, {1.0, "1"},        {0.0, "0"},
-        {-0.0, "-0"},        {0.1, "0.1"},     {1e21, "1000000000000000000000"},
-        {1e-7, "0.0000001"}, {kNaN, "NaN"},    {INFINITY, "inf"}, {-INFINITY, "-inf"},
-        {0.30000000000000004, "0.30000000000000004"},
+    const struct { double x; const char* text; } floats[] = {
+        {-0.25, "-0.25"}, {1.0, "1"}, {-0.0, "-0"}, {1e21, "1000000000000000000000"}, {1e-7, "0.0000001"},
+        {kNaN, "NaN"}, {INFINITY, "inf"}, {-INFINITY, "-inf"}, {0.30000000000000004, "0.30000000000000004"},
     };
     for (const auto& c : floats) EXPECT_EQ(ind::float_text(c.x), c.text) << c.x;
     EXPECT_EQ(ind::float_text(5e-324).size(), 326u);  // "0.000…5", no exponent
@@ -90,11 +75,7 @@ TEST(TaError, DebugAndFloatTexts) {
 TEST(TaError, ChecksInOrder) {
     const Series four = prices(4), nine = prices(9), ten = prices(10), n14 = prices(14), n27 = prices(27),
                  n32 = prices(32), n40 = prices(40);
-    const struct {
-        const char* what;
-        TaError err;
-        std::string text;
-    } cases[] = {
+    const struct { const char* what; TaError err; std::string text; } cases[] = {
         {"sma n=0 on empty", err(ind::sma({}, 0)), bad("timeperiod", "0", "must be >= 1")},
         {"sma short", err(ind::sma(four, 5)), short_by(5, 4)},
         {"dema n=1 long", err(ind::dema(n40, 1)), bad("timeperiod", "1", "must be >= 2 for DEMA")},
@@ -103,18 +84,14 @@ TEST(TaError, ChecksInOrder) {
         {"tema short", err(ind::tema(Series{1, 2, 3}, 2)), short_by(4, 3)},
         {"t3 n=0", err(ind::t3(four, 0, 0.7)), bad("timeperiod", "0", "must be >= 2 for T3")},
         {"t3 short", err(ind::t3(ten, 3, 0.7)), short_by(13, 10)},
-        {"trima n=0", err(ind::trima(four, 0)), bad("timeperiod", "0", "must be >= 1")},
         {"trima short", err(ind::trima(four, 5)), short_by(5, 4)},
         {"kama n=1", err(ind::kama({}, 1)), bad("timeperiod", "1", "must be >= 2")},
         {"kama len=n", err(ind::kama(ten, 10)), short_by(11, 10)},
         {"mama length before limits", err(ind::mama(n32, 7.0, 9.0)), short_by(33, 32)},
         {"mama fastlimit", err(ind::mama(n40, 1.5, 0.05)), bad("fastlimit", "1.5", "must be in (0, 1]")},
-        {"mama fastlimit 0", err(ind::mama(n40, 0.0, 0.05)), bad("fastlimit", "0", "must be in (0, 1]")},
         {"mama slow = fast", err(ind::mama(n40, 0.5, 0.5)), bad("slowlimit", "0.5", "must be in (0, fastlimit)")},
         {"mama slow < 0", err(ind::mama(n40, 0.5, -0.25)), bad("slowlimit", "-0.25", "must be in (0, fastlimit)")},
-        {"compute_ma dema", err(ind::compute_ma(n40, 1, MaType::Dema)), bad("timeperiod", "1", "must be >= 2 for DEMA")},
         {"compute_ma mama length", err(ind::compute_ma(n32, 5, MaType::Mama)), short_by(33, 32)},
-        {"bbands n=0", err(ind::bbands({}, 0, MaType::Kama, 2, 2)), bad("timeperiod", "0", "must be >= 1")},
         {"bbands sma short", err(ind::bbands(four, 5, MaType::Sma, 2, 2)), short_by(5, 4)},
         {"bbands kama rules", err(ind::bbands(ten, 1, MaType::Kama, 2, 2)), bad("timeperiod", "1", "must be >= 2")},
         {"bbands t3 length", err(ind::bbands(ten, 3, MaType::T3, 2, 2)), short_by(13, 10)},
@@ -122,7 +99,6 @@ TEST(TaError, ChecksInOrder) {
         {"max n=0", err(ind::max(four, 0)), bad("timeperiod", "0", "must be >= 1")},
         {"min short", err(ind::min(four, 5)), short_by(5, 4)},
         {"linearreg n=1", err(ind::linearreg(ten, 1)), bad("timeperiod", "1", "must be >= 2")},
-        {"linearreg short", err(ind::linearreg_components(four, 5)), short_by(5, 4)},
         {"atr 14 on 14", err(ind::atr(n14, n14, n14, 14)), short_by(15, 14)},
         {"atr n=0", err(ind::atr(ten, ten, ten, 0)), short_by(1, 10)},
         {"adx n=1", err(ind::adx(ten, ten, ten, 1)), bad("timeperiod", "1", "must be >= 2")},
@@ -141,42 +117,25 @@ TEST(TaError, ChecksInOrder) {
 TEST(TaError, AbsurdPeriodsReportSaturatedNeedsInsteadOfWrapping) {
     const Series x = prices(50);
     constexpr std::size_t kMax = std::numeric_limits<std::size_t>::max();
-    const struct {
-        const char* what;
-        TaError err;
-    } cases[] = {
-        {"dema", err(ind::dema(x, kMax))},
-        {"tema", err(ind::tema(x, kMax / 2))},
-        {"t3", err(ind::t3(x, kMax / 5, 0.7))},
-        {"kama", err(ind::kama(x, kMax))},
-        {"atr", err(ind::atr(x, x, x, kMax))},
-        {"plus_di", err(ind::plus_di(x, x, x, kMax))},
-        {"adx", err(ind::adx(x, x, x, kMax / 2 + 1))},
-        {"adxr", err(ind::adxr(x, x, x, kMax))},
-        {"sma", err(ind::sma(x, kMax))},
-        {"bbands t3", err(ind::bbands(x, kMax / 3, MaType::T3, 2, 2))},
-        {"bbands mama", err(ind::bbands(x, kMax, MaType::Mama, 2, 2))},
+    const TaError cases[] = {
+        err(ind::dema(x, kMax)),        err(ind::tema(x, kMax / 2)),    err(ind::t3(x, kMax / 5, 0.7)),
+        err(ind::kama(x, kMax)),        err(ind::atr(x, x, x, kMax)),   err(ind::plus_di(x, x, x, kMax)),
+        err(ind::adx(x, x, x, kMax / 2 + 1)), err(ind::adxr(x, x, x, kMax)), err(ind::sma(x, kMax)),
+        err(ind::bbands(x, kMax / 3, MaType::T3, 2, 2)), err(ind::bbands(x, kMax, MaType::Mama, 2, 2)),
     };
-    for (const auto& c : cases) EXPECT_EQ(c.err.debug(), short_by(kMax, 50)) << c.what;
+    for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].debug(), short_by(kMax, 50)) << i;
 }
 
 TEST(MovingAverages, PeriodOneReturnsTheInput) {
     // Exactly, even where a carried sum would lose the small values.
     const Series x{1e-20, 1.0, -3.5, 1e300, 0.1, 7.0};
-    const struct {
-        const char* name;
-        ind::Result<Series> out;
-    } cases[] = {
-        {"sma", ind::sma(x, 1)},     {"wma", ind::wma(x, 1)}, {"ema_core", ind::ema_core(x, 1, 1.0)},
-        {"compute_ma ema", ind::compute_ma(x, 1, MaType::Ema)},
-        {"trima", ind::trima(x, 1)}, {"max", ind::max(x, 1)}, {"min", ind::min(x, 1)},
-    };
-    for (const auto& c : cases) EXPECT_EQ(c.out.value(), x) << c.name;
+    const ind::Result<Series> cases[] = {ind::sma(x, 1),  ind::wma(x, 1), ind::compute_ma(x, 1, MaType::Ema),
+                                         ind::trima(x, 1), ind::max(x, 1), ind::min(x, 1)};
+    for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].value(), x) << i;
     const auto b = ind::bbands(x, 1, MaType::Sma, 2.0, 3.0).take();
     EXPECT_TRUE(b.upper == x && b.middle == x && b.lower == x);
     // trima copies any input, NaN and empty included.
-    EXPECT_TRUE(ind::trima({}, 1).value().empty());
-    EXPECT_TRUE(same(ind::trima(Series{kNaN, 2.0, kNaN}, 1).value(), Series{kNaN, 2.0, kNaN}));
+    EXPECT_TRUE(ind::trima({}, 1).value().empty() && same(ind::trima(Series{kNaN, 2.0}, 1).value(), Series{kNaN, 2.0}));
 }
 
 TEST(MovingAverages, KamaWithoutMovementUsesTheSlowestConstant) {
@@ -194,12 +153,9 @@ TEST(MovingAverages, KamaWithoutMovementUsesTheSlowestConstant) {
 TEST(MovingAverages, MamaChecksAndDispatch) {
     const Series x = prices(120);
     // A NaN limit breaks no comparison and is accepted; fastlimit 1 is allowed.
-    EXPECT_TRUE(ind::mama(x, kNaN, 0.05).ok());
-    EXPECT_TRUE(ind::mama(x, 1.0, kNaN).ok());
-    EXPECT_TRUE(ind::mama(x, 1.0, 0.999).ok());
+    EXPECT_TRUE(ind::mama(x, kNaN, 0.05).ok() && ind::mama(x, 1.0, kNaN).ok() && ind::mama(x, 1.0, 0.999).ok());
     // compute_ma with Mama ignores the period and returns the MAMA line.
     const auto lines = ind::mama(x, 0.5, 0.05).take();
-    EXPECT_TRUE(same(ind::compute_ma(x, 0, MaType::Mama).value(), lines.mama));
     EXPECT_TRUE(same(ind::compute_ma(x, 999, MaType::Mama).value(), lines.mama));
     EXPECT_FALSE(same(lines.mama, lines.fama));
 }
@@ -208,19 +164,12 @@ TEST(SeedSum, FourLanesThenTheRemainderInOrder) {
     // The ones added to the 1e16 lanes vanish; a left-to-right sum loses a
     // different one and gives 6.5.
     EXPECT_EQ(ind::seed_sum(Series{1e16, 1.0, -1e16, 1.0, 1.0, 1.0, 1.0, 1.0, 0.5}), 4.5);
-    EXPECT_EQ(ind::seed_sum(Series{}), 0.0);
     EXPECT_EQ(ind::seed_sum(Series{1.0, 2.0, 3.0}), 6.0);
 }
 
 TEST(MaxMin, SlidingExtremes) {
-    const struct {
-        Series in;
-        std::size_t n;
-        Series max, min;
-    } cases[] = {
+    const struct { Series in; std::size_t n; Series max, min; } cases[] = {
         {{1, 3, 3, 2}, 2, {kNaN, 3, 3, 3}, {kNaN, 1, 3, 2}},
-        {{5, 4, 3, 2, 1}, 3, {kNaN, kNaN, 5, 4, 3}, {kNaN, kNaN, 3, 2, 1}},
-        {{1, 2, 3, 4, 5}, 3, {kNaN, kNaN, 3, 4, 5}, {kNaN, kNaN, 1, 2, 3}},
         // A NaN never replaces a number ...
         {{1, 2, kNaN, 3}, 3, {kNaN, kNaN, 2, 3}, {kNaN, kNaN, 1, 2}},
         // ... and a NaN that opens a rescan stays until the next rescan.
@@ -235,8 +184,8 @@ TEST(MaxMin, SlidingExtremes) {
         EXPECT_TRUE(same(ind::min(cases[i].in, cases[i].n).value(), cases[i].min)) << i;
     }
     // 0 and -0 compare equal; which one is reported shows who won the tie.
-    EXPECT_TRUE(std::signbit(ind::max(Series{0.0, -0.0}, 2).value()[1]));
-    EXPECT_TRUE(std::signbit(ind::min(Series{0.0, -0.0}, 2).value()[1]));
+    EXPECT_TRUE(std::signbit(ind::max(Series{0.0, -0.0}, 2).value()[1]) &&
+                std::signbit(ind::min(Series{0.0, -0.0}, 2).value()[1]));
 }
 
 // The defining rule, written out: remember the extreme's position, rescan
@@ -245,13 +194,10 @@ Series remembered_position_max(const Series& x, std::size_t n) {
     Series out(x.size(), kNaN);
     std::size_t pos = 0;
     for (std::size_t i = n - 1; i < x.size(); ++i) {
-        if (i == n - 1 || pos + n <= i) {
-            pos = i + 1 - n;
-            for (std::size_t j = pos + 1; j <= i; ++j)
-                if (x[j] >= x[pos]) pos = j;
-        } else if (x[i] >= x[pos]) {
+        if (i == n - 1 || pos + n <= i)
+            for (std::size_t j = pos = i + 1 - n; j <= i; ++j) pos = x[j] >= x[pos] ? j : pos;
+        else if (x[i] >= x[pos])
             pos = i;
-        }
         out[i] = x[pos];
     }
     return out;
@@ -280,10 +226,8 @@ TEST(Directional, FlatSeriesGivesZeroes) {
     const Series f(60, 10.0);
     const Series p = ind::plus_di(f, f, f, 14).take(), m = ind::minus_di(f, f, f, 14).take();
     const Series a = ind::adx(f, f, f, 14).take(), r = ind::adxr(f, f, f, 14).take();
-    EXPECT_TRUE(std::isnan(p[13]) && std::isnan(m[13]) && std::isnan(a[26]) && std::isnan(r[39]));
-    for (std::size_t i = 14; i < 60; ++i) EXPECT_TRUE(p[i] == 0.0 && m[i] == 0.0);
-    for (std::size_t i = 27; i < 60; ++i) EXPECT_EQ(a[i], 0.0);
-    for (std::size_t i = 40; i < 60; ++i) EXPECT_EQ(r[i], 0.0);
+    for (std::size_t i = 14; i < 60; ++i)
+        EXPECT_TRUE(p[i] == 0.0 && m[i] == 0.0 && (i < 27 || a[i] == 0.0) && (i < 40 || r[i] == 0.0)) << i;
     EXPECT_EQ(ind::atr(f, f, f, 14).value()[59], 0.0);
 }
 
@@ -301,10 +245,8 @@ TEST(Directional, UndefinedDxLeavesAdxUnchangedAndWritesZero) {
         const Series p = ind::plus_di(h, l, c, n).take(), m = ind::minus_di(h, l, c, n).take();
         auto dx = [&](std::size_t i) { return 100.0 * std::fabs(p[i] - m[i]) / (p[i] + m[i]); };
         for (std::size_t i = 2 * n - 1; i < flat; ++i) EXPECT_EQ(a[i], 0.0) << i;
-        if (flat == 7)
-            EXPECT_NEAR(a[9], (dx(7) + dx(8) + dx(9)) / 3.0, 1e-9);
-        else
-            EXPECT_NEAR(a[30], dx(30) / n, 1e-9);  // from 0, by one Wilder step
+        // with flat 30 ADX starts from 0 and takes one Wilder step
+        EXPECT_NEAR(a[flat == 7 ? 9 : 30], flat == 7 ? (dx(7) + dx(8) + dx(9)) / 3.0 : dx(30) / n, 1e-9);
         for (std::size_t i = 3 * n - 2; i < 80; ++i) EXPECT_DOUBLE_EQ(r[i], (a[i] + a[i - (n - 1)]) * 0.5);
     }
 }
@@ -315,8 +257,7 @@ TEST(Directional, TrueRangeIgnoresANaNOperand) {
     EXPECT_TRUE(same(ind::atr(h, l, c, 1).value(), Series{kNaN, 2.5, 2.0, 3.0}));
     // A fully missing bar poisons the smoothed true range from then on.
     l[2] = c[1] = kNaN;
-    EXPECT_TRUE(std::isnan(ind::atr(h, l, c, 1).value()[2]));
-    EXPECT_TRUE(std::isnan(ind::plus_di(h, l, c, 1).value()[2]));
+    EXPECT_TRUE(std::isnan(ind::atr(h, l, c, 1).value()[2]) && std::isnan(ind::plus_di(h, l, c, 1).value()[2]));
 }
 
 TEST(Bands, FlatWindowsCloseTheBandsExactly) {

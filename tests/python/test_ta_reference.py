@@ -2,8 +2,6 @@
 lookback, and the lookback itself. Where we deliberately differ from TA-Lib (the README's table),
 our own rule is checked here or in the C++ suite."""
 
-import math
-
 import numpy as np
 import pytest
 import talib
@@ -20,32 +18,17 @@ SERIES_KINDS = ["walk", "constant", "rising", "falling", "spikes", "steps", "tin
 def make_series(kind, length, seed):
     rng = np.random.default_rng(seed)
     walk = 50.0 * np.exp(np.cumsum(rng.normal(0.0, 0.03, length)))
-    if kind == "walk":
-        return walk
-    if kind == "constant":
-        return np.full(length, rng.choice([10.0, 1000.1, 0.37]))
-    if kind == "rising":
-        return 20.0 + np.arange(length) * rng.uniform(0.01, 1.0)
-    if kind == "falling":
-        return 20.0 + (length - np.arange(length)) * rng.uniform(0.01, 1.0)
     if kind == "spikes":
-        x = walk.copy()
         hits = rng.random(length) < 0.1
-        x[hits] *= rng.choice([0.2, 5.0, 20.0], hits.sum())
-        return x
-    if kind == "steps":  # plateaus: windows without any movement
-        return np.round(walk / 5.0) * 5.0
-    if kind == "tiny":
-        return walk * 1e-4
-    return walk * 1e6  # huge
+        walk[hits] *= rng.choice([0.2, 5.0, 20.0], hits.sum())
+    step = rng.uniform(0.01, 1.0)
+    # steps: plateaus, windows without any movement
+    return {"constant": np.full(length, rng.choice([10.0, 1000.1, 0.37])), "rising": 20.0 + np.arange(length) * step,
+            "falling": 20.0 + np.arange(length, 0, -1) * step, "steps": np.round(walk / 5.0) * 5.0,
+            "tiny": walk * 1e-4, "huge": walk * 1e6}.get(kind, walk)
 
 
-def series_args():
-    return st.tuples(st.sampled_from(SERIES_KINDS), st.integers(0, 2**32 - 1))
-
-
-def length_for(lookback, delta):
-    return max(0, lookback + delta)
+SERIES = st.tuples(st.sampled_from(SERIES_KINDS), st.integers(0, 2**32 - 1))
 
 
 def compare(ours, theirs, lookback, scale, rtol=1e-9):
@@ -59,24 +42,22 @@ def compare(ours, theirs, lookback, scale, rtol=1e-9):
 
 
 # name, ours(x, n), TA-Lib(x, n), lookback(n), smallest n.
+def window(n):
+    return n - 1
+
+
 SINGLE = [
-    ("sma", ta.sma, talib.SMA, lambda n: n - 1, 1),
-    ("ema", ta.ema, talib.EMA, lambda n: n - 1, 1),
-    ("wma", ta.wma, talib.WMA, lambda n: n - 1, 1),
-    ("dema", ta.dema, talib.DEMA, lambda n: 2 * (n - 1), 2),
-    ("tema", ta.tema, talib.TEMA, lambda n: 3 * (n - 1), 2),
-    ("trima", ta.trima, talib.TRIMA, lambda n: n - 1, 1),
+    ("sma", ta.sma, talib.SMA, window, 1), ("ema", ta.ema, talib.EMA, window, 1), ("wma", ta.wma, talib.WMA, window, 1),
+    ("dema", ta.dema, talib.DEMA, lambda n: 2 * (n - 1), 2), ("tema", ta.tema, talib.TEMA, lambda n: 3 * (n - 1), 2),
+    ("trima", ta.trima, talib.TRIMA, window, 2), ("kama", ta.kama, talib.KAMA, lambda n: n, 2),
     ("t3", ta.t3, lambda x, n: talib.T3(x, n, 0.7), lambda n: 6 * (n - 1), 2),
-    ("max", ta.max, talib.MAX, lambda n: n - 1, 2),
-    ("min", ta.min, talib.MIN, lambda n: n - 1, 2),
-    ("kama", ta.kama, talib.KAMA, lambda n: n, 2),
-    ("linearreg", ta.linearreg, talib.LINEARREG, lambda n: n - 1, 2),
-    ("slope", lambda x, n: ta.linearreg_components(x, n)[0], talib.LINEARREG_SLOPE, lambda n: n - 1, 2),
-    ("intercept", lambda x, n: ta.linearreg_components(x, n)[1], talib.LINEARREG_INTERCEPT, lambda n: n - 1, 2),
+    ("max", ta.max, talib.MAX, window, 2), ("min", ta.min, talib.MIN, window, 2),
+    ("linearreg", ta.linearreg, talib.LINEARREG, window, 2),
+    ("slope", lambda x, n: ta.linearreg_components(x, n)[0], talib.LINEARREG_SLOPE, window, 2),
+    ("intercept", lambda x, n: ta.linearreg_components(x, n)[1], talib.LINEARREG_INTERCEPT, window, 2),
 ]
-MA_LOOKBACK = {0: lambda n: n - 1, 1: lambda n: n - 1, 2: lambda n: n - 1, 3: lambda n: 2 * (n - 1),
-               4: lambda n: 3 * (n - 1), 5: lambda n: n - 1, 6: lambda n: n, 7: lambda n: 32,
-               8: lambda n: 6 * (n - 1)}
+# By MaType: SMA EMA WMA DEMA TEMA TRIMA KAMA, then MAMA and T3.
+MA_LOOKBACK = [s[3] for s in SINGLE[:7]] + [lambda n: 32, SINGLE[7][3]]
 
 
 def flat_window(x, n):
@@ -87,13 +68,10 @@ def flat_window(x, n):
 
 @pytest.mark.parametrize("name, ours, theirs, lookback, n_min", SINGLE, ids=[s[0] for s in SINGLE])
 @SETTINGS
-@given(series=series_args(), n=st.integers(1, 30), delta=st.integers(-2, 70))
+@given(series=SERIES, n=st.integers(1, 30), delta=st.integers(-2, 70))
 def test_single_series_functions_match_talib(name, ours, theirs, lookback, n_min, series, n, delta):
     n = max(n, n_min)
-    x = make_series(series[0], length_for(lookback(n), delta), series[1])
-    if name == "trima" and n == 1 and len(x) == 0:
-        assert len(ours(x, n)) == 0  # a copy of any input, even an empty one
-        return
+    x = make_series(series[0], max(0, lookback(n) + delta), series[1])
     if len(x) <= lookback(n):
         with pytest.raises(ta.TaError) as info:
             ours(x, n)
@@ -108,69 +86,60 @@ def test_single_series_functions_match_talib(name, ours, theirs, lookback, n_min
 
 @pytest.mark.parametrize("matype", range(9))
 @SETTINGS
-@given(series=series_args(), n=st.integers(2, 20), delta=st.integers(0, 60))
+@given(series=SERIES, n=st.integers(2, 20), delta=st.integers(0, 60))
 def test_compute_ma_matches_talib_ma(matype, series, n, delta):
     lb = MA_LOOKBACK[matype](n)
-    x = make_series(series[0], length_for(lb, delta) + 1, series[1])
-    if matype == 6:
-        assume(not flat_window(x, n))
+    x = make_series(series[0], max(0, lb + delta) + 1, series[1])
+    assume(matype != 6 or not flat_window(x, n))
     compare(ta.compute_ma(x, n, matype), talib.MA(x, n, matype), lb, np.abs(x).max())
 
 
 @SETTINGS
-@given(series=series_args(), fast=st.floats(0.02, 0.99), slow_frac=st.floats(0.02, 0.98),
+@given(series=SERIES, fast=st.floats(0.02, 0.99), slow_frac=st.floats(0.02, 0.98),
        delta=st.integers(-2, 120))
 def test_mama_matches_talib(series, fast, slow_frac, delta):
     slow = max(0.01, fast * slow_frac)
-    x = make_series(series[0], length_for(32, delta), series[1])
+    x = make_series(series[0], max(0, 32 + delta), series[1])
     if len(x) < 33:
         with pytest.raises(ta.TaError) as info:
             ta.mama(x, fast, slow)
         assert info.value.need == 33
         return
-    mama, fama = ta.mama(x, fast, slow)
-    t_mama, t_fama = talib.MAMA(x, fast, slow)
-    compare(mama, t_mama, 32, np.abs(x).max())
-    compare(fama, t_fama, 32, np.abs(x).max())
+    for ours, theirs in zip(ta.mama(x, fast, slow), talib.MAMA(x, fast, slow)):
+        compare(ours, theirs, 32, np.abs(x).max())
 
 
 @SETTINGS
-@given(series=series_args(), n=st.integers(2, 30), up=st.floats(0.5, 3.0), dn=st.floats(0.5, 3.0),
+@given(series=SERIES, n=st.integers(2, 30), up=st.floats(0.5, 3.0), dn=st.floats(0.5, 3.0),
        delta=st.integers(0, 70))
 def test_sma_bbands_match_talib(series, n, up, dn, delta):
-    x = make_series(series[0], length_for(n - 1, delta) + 1, series[1])
+    x = make_series(series[0], max(0, n - 1 + delta) + 1, series[1])
     upper, middle, lower = ta.bbands(x, n, up, dn)
     t_upper, t_middle, t_lower = talib.BBANDS(x, n, up, dn, 0)
-    scale = np.abs(x).max()
-    compare(middle, t_middle, n - 1, scale)
+    compare(middle, t_middle, n - 1, np.abs(x).max())
     # TA-Lib rounds a variance below 1e-8 to zero; there our deviation is
     # below 1e-4 and taken as it is.
-    t_sd = (t_upper - t_middle) / up
-    zeroed = t_sd == 0
-    sd = (upper - middle) / up
-    assert (sd[zeroed] < 1e-4).all()
-    compare(np.where(zeroed, t_upper, upper), t_upper, n - 1, scale)
-    compare(np.where(zeroed, t_lower, lower), t_lower, n - 1, scale)
+    zeroed = t_upper == t_middle
+    assert ((upper - middle)[zeroed] < 1e-4 * up).all()
+    for ours, theirs in [(upper, t_upper), (lower, t_lower)]:
+        compare(np.where(zeroed, theirs, ours), theirs, n - 1, np.abs(x).max())
 
 
 @pytest.mark.parametrize("matype", [1, 2, 3, 4, 5, 6, 7, 8])
 @SETTINGS
-@given(series=series_args(), n=st.integers(1, 40), delta=st.integers(0, 50))
+@given(series=SERIES, n=st.integers(1, 40), delta=st.integers(0, 50))
 def test_other_bbands_measure_deviation_from_the_average(matype, series, n, delta):
     # TA-Lib measures the deviation from the window's own mean; ours from the
     # moving average the bands are drawn around.
-    if matype in (3, 4, 6, 8):
-        n = max(n, 2)
+    n = max(n, 2 if matype in (3, 4, 6, 8) else 1)
     lb = max(MA_LOOKBACK[matype](n), n - 1)
-    x = make_series(series[0], length_for(lb, delta) + 1, series[1])
+    x = make_series(series[0], max(0, lb + delta) + 1, series[1])
     upper, middle, lower = ta.bbands(x, n, 2.0, 1.5, matype)
     ma = ta.compute_ma(x, n, matype)
-    assert np.isnan(upper[:lb]).all() and np.isnan(middle[:lb]).all()
-    for i in range(lb, len(x)):
-        sd = math.sqrt(sum((v - ma[i]) ** 2 for v in x[i + 1 - n:i + 1]) / n)
-        assert middle[i] == ma[i]
-        assert math.isclose(upper[i], ma[i] + 2.0 * sd, rel_tol=1e-9, abs_tol=1e-12 * abs(x).max())
-        assert math.isclose(lower[i], ma[i] - 1.5 * sd, rel_tol=1e-9, abs_tol=1e-12 * abs(x).max())
+    assert np.isnan(upper[:lb]).all() and np.isnan(middle[:lb]).all() and np.array_equal(middle[lb:], ma[lb:])
+    sd = np.sqrt(((np.lib.stride_tricks.sliding_window_view(x, n)[lb - n + 1:] - ma[lb:, None]) ** 2).mean(axis=1))
+    for band, want in [(upper, ma[lb:] + 2.0 * sd), (lower, ma[lb:] - 1.5 * sd)]:
+        np.testing.assert_allclose(band[lb:], want, rtol=1e-9, atol=1e-12 * abs(x).max())
 
 
 # WMA, MAX and MIN are left out: TA-Lib's WMA recovers after a NaN, and its
@@ -182,9 +151,8 @@ def test_other_bbands_measure_deviation_from_the_average(matype, series, n, delt
 def test_nan_inside_flows_like_talib(name, seed, n, length, at):
     x = make_series("walk", length, seed)
     x[max(1, int(at * (length - 1)))] = np.nan
-    ours = getattr(ta, name)(x, n)
-    theirs = {"t3": lambda v, p: talib.T3(v, p, 0.7)}.get(name, getattr(talib, name.upper()))(x, n)
-    np.testing.assert_allclose(ours, theirs, rtol=1e-9, atol=1e-9 * np.nanmax(x), equal_nan=True)
+    theirs = talib.T3(x, n, 0.7) if name == "t3" else getattr(talib, name.upper())(x, n)
+    np.testing.assert_allclose(getattr(ta, name)(x, n), theirs, rtol=1e-9, atol=1e-9 * np.nanmax(x), equal_nan=True)
 
 
 @SETTINGS
@@ -194,9 +162,8 @@ def test_nan_inside_stops_carried_sums(seed, n, at):
     x[at] = np.nan
     assert np.isnan(ta.wma(x, n)[at:]).all()
     out = ta.linearreg(x, n)
-    assert np.isnan(out[at:]).all()
-    clean = talib.LINEARREG(x, n)  # TA-Lib recomputes each window
-    np.testing.assert_allclose(out[:at], clean[:at], rtol=1e-9, equal_nan=True)
+    assert np.isnan(out[at:]).all()  # TA-Lib recomputes each window, so agrees only before the NaN
+    np.testing.assert_allclose(out[:at], talib.LINEARREG(x, n)[:at], rtol=1e-9, equal_nan=True)
 
 
 # ---- high, low, close -------------------------------------------------------
@@ -213,39 +180,32 @@ def make_bars(kind, length, seed):
     if kind == "spikes":
         hits = rng.random(length) < 0.1
         close[hits] *= rng.choice([0.5, 2.0], hits.sum())
-    spread = {"wide": 5.0, "tiny": 0.01}.get(kind, 1.0)
-    high = close + rng.uniform(0.01, 1.0, length) * spread
-    low = close - rng.uniform(0.01, 1.0, length) * spread
-    if kind == "tiny":
-        return high * 1e-2, low * 1e-2, close * 1e-2
-    return high, low, close
+    spread, scale = {"wide": (5.0, 1.0), "tiny": (0.01, 1e-2)}.get(kind, (1.0, 1.0))
+    high, low = (close + sign * rng.uniform(0.01, 1.0, length) * spread for sign in (1.0, -1.0))
+    return high * scale, low * scale, close * scale
 
 
 HLC = [
-    ("atr", ta.atr, talib.ATR, lambda n: n, 1, None),
-    ("plus_di", ta.plus_di, talib.PLUS_DI, lambda n: n, 2, 100.0),
-    ("minus_di", ta.minus_di, talib.MINUS_DI, lambda n: n, 2, 100.0),
-    ("adx", ta.adx, talib.ADX, lambda n: 2 * n - 1, 2, 100.0),
-    ("adxr", ta.adxr, talib.ADXR, lambda n: 3 * n - 2, 2, 100.0),
+    ("atr", ta.atr, talib.ATR, lambda n: n, 1), ("plus_di", ta.plus_di, talib.PLUS_DI, lambda n: n, 2),
+    ("minus_di", ta.minus_di, talib.MINUS_DI, lambda n: n, 2),
+    ("adx", ta.adx, talib.ADX, lambda n: 2 * n - 1, 2), ("adxr", ta.adxr, talib.ADXR, lambda n: 3 * n - 2, 2),
 ]
 
 
-@pytest.mark.parametrize("name, ours, theirs, lookback, n_min, scale", HLC, ids=[h[0] for h in HLC])
+@pytest.mark.parametrize("name, ours, theirs, lookback, n_min", HLC, ids=[h[0] for h in HLC])
 @SETTINGS
 @given(kind=st.sampled_from(BAR_KINDS), seed=st.integers(0, 2**32 - 1), n=st.integers(1, 25),
        delta=st.integers(-2, 70))
-def test_bar_functions_match_talib(name, ours, theirs, lookback, n_min, scale, kind, seed, n, delta):
+def test_bar_functions_match_talib(name, ours, theirs, lookback, n_min, kind, seed, n, delta):
     n = max(n, n_min)
-    h, l, c = make_bars(kind, length_for(lookback(n), delta), seed)
+    h, l, c = make_bars(kind, max(0, lookback(n) + delta), seed)
     need = n + 1 if name in ("atr", "plus_di", "minus_di") else 2 * n
     if len(h) < need:
         with pytest.raises(ta.TaError) as info:
             ours(h, l, c, n)
         assert (info.value.need, info.value.got) == (need, len(h))
         return
-    out = ours(h, l, c, n)
-    assert len(out) == len(h)
-    compare(out, theirs(h, l, c, n), lookback(n), scale or h.max())
+    compare(ours(h, l, c, n), theirs(h, l, c, n), lookback(n), h.max() if name == "atr" else 100.0)
 
 
 def test_di_with_period_one_is_a_percentage():
