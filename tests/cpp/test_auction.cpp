@@ -4,7 +4,6 @@
 
 #include <functional>
 #include <limits>
-#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -59,7 +58,6 @@ std::string nan_error(auto&& f) try { return f(), ""; } catch (const NanPriceErr
 
 TEST(Auction, WindowAndTooFewSnapshots) {
     auto v = flat(14, 10.0, 1000);
-    EXPECT_FALSE(scan(v) || FalseSellDetector().analyze_inner(v));
     for (auto t : {hms(9, 14, 59), hms(9, 26, 0), hms(10, 20, 0)}) v.push_back({t, 10.0, 1000, 0});
     EXPECT_FALSE(scan(v) || FalseSellDetector().analyze_inner(v));           // 14 of 17 inside 09:15:00-09:25:59
     EXPECT_TRUE(AuctionScanner().analyze_filter(v, {}, {}, {}, {}, false));  // the whole slice as the window
@@ -77,15 +75,13 @@ TEST(AuctionScan, ScoreAndFeatures) {
         EXPECT_EQ(std::pair(scan(v)->steps, scan(v)->eff_steps), std::pair(steps, eff)) << head[0] << " " << head[1];
     }
 
-    auto past_0922_from = [](std::uint32_t k, Ticks& v) {  // out of the 09:20-09:22 alternation window
-        for (auto i = k; i < 20; ++i) v[i].time = {k0915 + 360 + i * 10, 0};
-    };
+    // Moves snapshots k.. out of the 09:20-09:22 alternation window.
+    auto past_0922_from = [](std::uint32_t k, Ticks& v) { for (; k < 20; ++k) v[k].time = {k0915 + 360 + k * 10, 0}; };
     const std::tuple<const char*, Edit, std::int32_t> cases[] = {
-        {"best", [](Ticks&) {}, 100},
         {"last unmatched -500 is not heavy selling", [](Ticks& v) { v[19].unmatched = -500; }, 85},
         {"alternation ends on the sell side", [](Ticks& v) { v[14].unmatched = v[15].unmatched = -50; }, 65},
         {"no sell side in 09:20-09:22", [](Ticks& v) { v[10].unmatched = v[11].unmatched = v[13].unmatched = 5; }, 55},
-        {"climb ending at 09:19 (steps count, effective ones only from 09:20)",
+        {"climb ending at 09:19 (effective steps only from 09:20)",
          [](Ticks& v) { for (std::size_t i = 0; i < 20; ++i) v[i].price = std::fmin(9.9 + 0.01 * i, 10); }, 75},
         {"end ratio 1.5", [](Ticks& v) { v[17].matched = v[18].matched = v[19].matched = 1500; }, 96},
         {"last price more than a cent below P920", [](Ticks& v) { v[10].price = 10.20; }, 50},
@@ -100,16 +96,13 @@ TEST(AuctionScan, ScoreAndFeatures) {
     for (const auto& [what, edit, score] : cases) EXPECT_EQ(scan(edited(best_auction(), edit))->score, score) << what;
     auto r = scan(best_auction(), 100);
     EXPECT_EQ(std::tuple(r->match, r->morphology_group, r->morphology_tag), std::tuple(true, "A"sv, "A01"sv));
-    EXPECT_FALSE(scan(best_auction(), 101)->match);
 
     EXPECT_DOUBLE_EQ(scan(flat(20, 10.0, 0))->vr, 1.0);  // no base volume
     // Only the last three at or after 09:20: the base is the middle three.
     auto v = flat(20, 10.0, 100, 0, 10);
     v[17].time = hms(9, 20, 0), v[18].time = hms(9, 21, 0), v[19].time = hms(9, 22, 0);
-    v[9].matched = 400, v[17].matched = v[18].matched = v[19].matched = 300;
-    EXPECT_DOUBLE_EQ(scan(v)->vr, 1.5);  // 300 / mean(100, 400, 100)
-    v[19].unmatched = -501;
-    EXPECT_TRUE(scan(v)->end_p);
+    v[9].matched = 400, v[17].matched = v[18].matched = v[19].matched = 300, v[19].unmatched = -501;
+    EXPECT_EQ(std::pair(scan(v)->vr, scan(v)->end_p), std::pair(1.5, true));  // vr 300 / mean(100, 400, 100)
     v[19].price = 9.999;
     EXPECT_FALSE(scan(v)->end_p);
     for (auto [open, pre, oh] : {std::tuple{10.5, Opt{}, std::optional<bool>{}}, {10.5, Opt{0.0}, std::nullopt},
@@ -138,9 +131,9 @@ TEST(AuctionMorphology, OnePriceClassesSuffixesAndFallback) {
               std::tuple("震荡分歧型"s, std::size_t{6}, 0, std::array<std::int32_t, 7>{}));
 }
 
-TEST(AuctionMorphology, RawScores) {
-    auto prices = [](std::size_t from, std::size_t to, double p) {
-        return [=](Ticks& v) { for (auto i = from; i < to; ++i) v[i].price = p; };
+TEST(AuctionMorphology, RawScoresAndNanPrices) {
+    auto prices = [](std::size_t a, std::size_t b, double p) {
+        return [=](Ticks& v) { for (auto i = a; i < b; ++i) v[i].price = p; };
     };
     const std::tuple<const char*, Ticks, Edit, double, double, std::size_t, std::int32_t> cases[] = {
         {"fishing line, three after 09:20", flat(13, 10.0, 100), prices(10, 13, 9.8), 0, 0, 2, 58},
@@ -158,17 +151,13 @@ TEST(AuctionMorphology, RawScores) {
         for (std::size_t i = 1; i < 16; i += 2) v[i].price = high, v[i].unmatched = 5, v[i - 1].unmatched = -5;
         EXPECT_EQ(classify_morphology(v, 0, 0).scores[6] > 0, scored) << high;
     }
-}
-
-TEST(AuctionMorphology, NanPriceWhereClassesComparePrices) {
-    // Of 16 snapshots 30 s apart: 0..7 first half, 10.. from 09:20.
+    // A NaN price raises where classes compare prices. Of 16 snapshots 30 s apart: 0..7 first half, 10.. from 09:20.
     for (auto [nan_at, lu, ld, throws] : {std::tuple{3u, 11.0, 0.0, true}, {3u, 0.0, 9.0, true}, {9u, 0.0, 0.0, true},
                                           {12u, 11.0, 9.0, false}, {15u, 0.0, 0.0, false}}) {
         auto v = flat(16, 10.0, 100);
         v[nan_at].price = kNaN;
         const auto expected = throws ? "NaN price at " + format_time(v[nan_at].time) : "";
         EXPECT_EQ(nan_error([&] { classify_morphology(v, lu, ld); }), expected) << nan_at;
-        if (nan_at == 3) { EXPECT_EQ(nan_error([&] { scan(v); }), "NaN price at 09:16:30"); }  // the scan too
     }
 }
 
@@ -207,35 +196,9 @@ TEST(AuctionFalseSell, OutputsAndNan) {
                          r->net_um, r->max_match, r->price_up, r->late_peak, r->match),
               std::tuple(800.0, 0.1, 0.0, 0.05, 0.5, 10, -6, 1200, true, true, true));
     EXPECT_DOUBLE_EQ(r->total_amt, (500.0 * 10.0 * 100.0) * 14 + 600.0 * 10.0 * 100.0 * 2 + 1200.0 * 10.05 * 100.0);
-    EXPECT_FALSE(FalseSellDetector(101).analyze_inner(v)->match);
 
     v = flat(20, 10.0, 500);
-    v[13].price = kNaN, v[13].time.nanos = 250'000'000;
-    EXPECT_EQ(nan_error([&] { FalseSellDetector().analyze_inner(v); }), "NaN price at 09:21:30.250000");
-    v[13].time = hms(9, 30, 0);  // outside the window: ignored
+    v[13].price = kNaN, v[13].time = hms(9, 30, 0);  // outside the window: ignored
     EXPECT_EQ(nan_error([&] { FalseSellDetector().analyze_inner(v); }), "");
     EXPECT_EQ(format_time(TimeOfDay::hms(9, 25, 59, 1'000'000'000)), "09:25:60");  // a leap second
-}
-
-TEST(AuctionRobustness, RandomSnapshotsNeverCrash) {
-    constexpr double kInf = std::numeric_limits<double>::infinity();
-    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
-    const double specials[] = {kInf, -kInf, 0.0, -0.0, 1e308, -1e308, 5e-324, kNaN};
-    const std::int32_t vols[] = {kMax, -kMax - 1, 0, -501};
-    std::mt19937_64 rng(20260101);
-    auto price = [&] { return rng() % 8 ? 9.0 + double(rng() % 300) / 100.0 : specials[rng() % 8]; };
-    auto volume = [&](int mod, int shift) { return rng() % 5 ? std::int32_t(rng() % mod) - shift : vols[rng() % 4]; };
-    auto bounded = [](auto&& analyze) {  // a NaN price may raise; any result has a score in 0..100
-        try { if (auto r = analyze()) { EXPECT_TRUE(r->score >= 0 && r->score <= 100); } } catch (NanPriceError&) {}
-    };
-    for (int round = 0; round < 2000; ++round) {
-        Ticks v(rng() % 60);
-        std::uint32_t t = k0915 - 60 + std::uint32_t(rng() % 120);
-        for (auto& x : v)
-            x = {{t += std::uint32_t(rng() % 40), std::uint32_t(rng() % 2'000'000'000)}, price(), volume(5000, 0),
-                 volume(2000, 1000)};
-        const double lim = rng() % 2 ? 11.0 : 0.0;
-        bounded([&] { return scan(v, 50, 10.0, 10.0, lim, lim * 0.8); });
-        bounded([&] { return FalseSellDetector().analyze_inner(v); });
-    }
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 #include "zj_core/zs.hpp"
@@ -15,15 +16,8 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-struct Stroke {
-    char dir;  // 'U' or 'D'
-    double high, low;
-};
-
-struct ZoneExpect {
-    std::size_t first, last;  // stroke indices held
-    double zg, zd, zz, gg, dd;
-};
+struct Stroke { char dir; double high, low; };  // dir 'U' or 'D'
+struct ZoneExpect { std::size_t first, last; double zg, zd, zz, gg, dd; };  // first, last: stroke indices held
 
 }  // namespace
 
@@ -41,17 +35,12 @@ TEST(ZsSeq, ZoneBuildingTable) {
         {"down stroke above zg leaves the zone",
          {{'U', 12, 10}, {'D', 12, 9}, {'U', 11, 9.5}, {'D', 13, 11.5}},
          {{0, 2, 11, 10, 10.5, 12, 9}, {3, 3, 13, 11.5, 12.25, 13, 11.5}}},
-        {"up stroke with high exactly zd joins",
-         {{'U', 12, 10}, {'D', 12, 9}, {'U', 11, 9.5}, {'U', 10, 7}}, {{0, 3, 11, 10, 10.5, 12, 7}}},
-        {"down stroke with low exactly zg joins",
-         {{'U', 12, 10}, {'D', 12, 9}, {'U', 11, 9.5}, {'D', 14, 11}}, {{0, 3, 11, 10, 10.5, 14, 9}}},
+        {"up stroke, high exactly zd, joins", {{'U', 12, 10}, {'D', 12, 9}, {'U', 11, 9.5}, {'U', 10, 7}}, {{0, 3, 11, 10, 10.5, 12, 7}}},
+        {"down stroke, low exactly zg, joins", {{'U', 12, 10}, {'D', 12, 9}, {'U', 11, 9.5}, {'D', 14, 11}}, {{0, 3, 11, 10, 10.5, 14, 9}}},
         {"up stroke above the zone stays", {{'D', 12, 10}, {'U', 20, 15}}, {{0, 1, 12, 15, 13.5, 20, 10}}},
-        {"core fixed after three strokes, fourth only widens gg/dd",
-         {{'U', 12, 10}, {'D', 11.5, 9}, {'U', 11, 9.5}, {'D', 15, 5}}, {{0, 3, 11, 10, 10.5, 15, 5}}},
-        {"NaN high never wins and never breaks",
-         {{'U', kNaN, 10}, {'D', 12, 9}, {'U', kNaN, 9.5}}, {{0, 2, 12, 10, 11, 12, 9}}},
-        {"NaN prices throughout keep the neutral extremes",
-         {{'U', kNaN, kNaN}, {'D', kNaN, kNaN}}, {{0, 1, kInf, -kInf, kNaN, -kInf, kInf}}},
+        {"core fixed after three strokes, fourth widens gg/dd", {{'U', 12, 10}, {'D', 11.5, 9}, {'U', 11, 9.5}, {'D', 15, 5}}, {{0, 3, 11, 10, 10.5, 15, 5}}},
+        {"NaN high never wins or breaks", {{'U', kNaN, 10}, {'D', 12, 9}, {'U', kNaN, 9.5}}, {{0, 2, 12, 10, 11, 12, 9}}},
+        {"NaN prices keep the neutral extremes", {{'U', kNaN, kNaN}, {'D', kNaN, kNaN}}, {{0, 1, kInf, -kInf, kNaN, -kInf, kInf}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -73,10 +62,8 @@ TEST(ZsSeq, ZoneBuildingTable) {
                 if (std::isnan(p[1])) EXPECT_TRUE(std::isnan(p[0])) << p[0];
                 else EXPECT_EQ(p[0], p[1]);
             }
-            EXPECT_EQ(got.sdt, bis[e.first].sdt);
-            EXPECT_EQ(got.edt, bis[e.last].edt);
-            EXPECT_EQ(got.sdir, bis[e.first].direction);
-            EXPECT_EQ(got.edir, bis[e.last].direction);
+            EXPECT_EQ(std::tuple(got.sdt, got.sdir), std::tuple(bis[e.first].sdt, bis[e.first].direction));
+            EXPECT_EQ(std::tuple(got.edt, got.edir), std::tuple(bis[e.last].edt, bis[e.last].direction));
         }
     }
 }
