@@ -24,7 +24,6 @@ inline std::vector<BarPoint> closes(const std::vector<double>& values, bool as_v
     for (double v : values) bars.push_back(as_volumes ? bar(10, 10, 10, v) : bar(v, v, v));
     return bars;
 }
-inline std::vector<BarPoint> volumes(const std::vector<double>& values) { return closes(values, true); }
 
 // A seeded random walk whose first bar alone has freq "60分钟": records that
 // carry it took the first bar's freq.
@@ -47,8 +46,7 @@ struct Run : std::vector<SignalOutput> {
 };
 
 inline Run run(const std::string& name, std::vector<BarPoint> bars, const ParamMap& params = {}) {
-    Run r;
-    r.bars = std::move(bars);
+    Run r{{}, std::move(bars)};
     static_cast<std::vector<SignalOutput>&>(r) = zj_signals::dispatch_one(name, r.bars, params);
     return r;
 }
@@ -67,14 +65,10 @@ inline bool is_default(const SignalOutput& r, const std::string& name = "") {
 // The usual layout: `placeholders` short-input records, then `named` default
 // records under the signal's name and the first bar's freq, then readings.
 inline void expect_layout(const Run& out, const std::string& name, std::size_t placeholders, std::size_t named) {
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        if (i < placeholders) {
-            EXPECT_TRUE(is_default(out[i])) << i;
-        } else {
-            EXPECT_TRUE(out[i].name == name && out[i].freq == out.bars.front().freq) << i;
-            EXPECT_EQ(is_default(out[i], name), i < placeholders + named) << i;
-        }
-    }
+    for (std::size_t i = 0; i < out.size(); ++i)
+        EXPECT_TRUE(i < placeholders ? is_default(out[i])
+                                     : out[i].name == name && out[i].freq == out.bars.front().freq &&
+                                           is_default(out[i], name) == (i < placeholders + named)) << i;
 }
 
 }  // namespace zj_test

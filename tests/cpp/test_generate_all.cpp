@@ -2,8 +2,9 @@
 // generate_all_signals' built-in columns.
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <cmath>
 #include <cstdlib>
-#include <limits>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -11,21 +12,17 @@
 #include "zj_python/signal_table.hpp"
 
 namespace ga = zj_python::generate_all;
-using zj_signals::SignalOutput;
 using Rows = std::vector<std::string>;
-using Limits = std::numeric_limits<double>;
 
 TEST(GenerateAllTable, FloatParamText) {
-    const std::pair<double, const char*> cases[] = {
-        {9.0, "9"}, {-2.25, "-2.25"}, {0.1, "0.1"}, {1e20, "100000000000000000000"}, {1e-7, "0.0000001"},
-        {-0.0, "-0"}, {Limits::infinity(), "inf"}, {-Limits::infinity(), "-inf"}, {Limits::quiet_NaN(), "nan"}};
+    const std::pair<double, const char*> cases[] = {{9.0, "9"}, {-2.25, "-2.25"}, {0.1, "0.1"}, {1e-7, "0.0000001"},
+        {1e20, "100000000000000000000"}, {-0.0, "-0"}, {INFINITY, "inf"}, {-INFINITY, "-inf"}, {NAN, "nan"}};
     for (const auto& [x, text] : cases) EXPECT_EQ(ga::float_param_text(x), text) << text;
 
     // Every finite value reads back exactly, with no exponent; the smallest subnormal is the widest text.
-    for (double x : {Limits::max(), Limits::denorm_min(), 1.0 / 3.0, 2.0 / 3.0 * 1e-300, 6.02214076e23}) {
-        const std::string t = ga::float_param_text(x);
-        EXPECT_TRUE(t.find_first_of("eE") == std::string::npos && std::strtod(t.c_str(), nullptr) == x) << t;
-    }
+    for (double x : {DBL_MAX, DBL_TRUE_MIN, 1.0 / 3.0, 2.0 / 3.0 * 1e-300, 6.02214076e23})
+        EXPECT_TRUE(ga::float_param_text(x).find_first_of("eE") == std::string::npos &&
+                    std::strtod(ga::float_param_text(x).c_str(), nullptr) == x) << x;
 }
 
 TEST(GenerateAllTable, ColumnNames) {
@@ -37,43 +34,38 @@ TEST(GenerateAllTable, ColumnNames) {
         {"zj_ttm_squeeze_V260711", "F", {{"n6", "6"}, {"n2", "2"}, {"n", "9"}}, "F_D1TTM#2#6_V260711"},
         {"zj_vol_ratio_V260721", "F", {{"scale", "1.5"}, {"n", "5"}}, "F_D1VOL#5#1.5_V260721"},
         // Unknown bases keep their text; a second "_V" ends the version.
-        {"zj_foo_bar_V1_V2", "F", {}, "F_D1foo_bar#_V1"},
-        {"my_zone_V7", "F", {}, "F_D1my_zone#_区位V7"},
-        {"plain", "F", {{"m", "3"}}, "F_D1plain#3_Vplain"},
-    };
+        {"zj_foo_bar_V1_V2", "F", {}, "F_D1foo_bar#_V1"}, {"my_zone_V7", "F", {}, "F_D1my_zone#_区位V7"},
+        {"plain", "F", {{"m", "3"}}, "F_D1plain#3_Vplain"}};
     for (const auto& [name, freq, params, column] : cases) EXPECT_EQ(ga::zj_col_name(name, freq, params), column);
 }
 
-namespace {
-std::vector<SignalOutput> block_of(std::initializer_list<const char*> labels, std::uint32_t score = 1) {
-    std::vector<SignalOutput> out;
-    for (const char* v1 : labels) out.push_back(SignalOutput::make("s", "", v1, "x", "y", score));
+using Block = std::vector<zj_signals::SignalOutput>;
+static Block block_of(std::initializer_list<const char*> labels, std::uint32_t score = 1) {
+    Block out;  // one record per label
+    for (const char* v1 : labels) out.push_back(zj_signals::SignalOutput::make("s", "", v1, "x", "y", score));
     return out;
 }
-Rows rows_of(const ga::Column& col) {
+static Rows rows_of(const Block& block, std::size_t rows) {  // the aligned column's cell texts
+    const ga::Column col = ga::aligned_column(block, rows);
     Rows out;
     for (std::uint32_t i : col.cells) out.push_back(col.texts.at(i));
     return out;
 }
-}  // namespace
 
 TEST(GenerateAllTable, AlignedColumns) {
     const std::string d(ga::kDefaultCell);
     // Newest record on the last row: a longer block drops its oldest records,
     // a shorter one leaves the top rows to the default cell.
-    EXPECT_EQ(rows_of(ga::aligned_column(block_of({"a", "b", "c", "d"}), 2)), (Rows{"c_x_y_1", "d_x_y_1"}));
-    EXPECT_EQ(rows_of(ga::aligned_column(block_of({"a"}), 3)), (Rows{d, d, "a_x_y_1"}));
-    EXPECT_EQ(rows_of(ga::aligned_column(block_of({}), 2)), (Rows{d, d}));
-    EXPECT_TRUE(ga::aligned_column(block_of({"a"}), 0).cells.empty());
-    EXPECT_EQ(ga::cell_text(SignalOutput::make("n", "f", "a", "", "c", 4294967295u)), "a__c_4294967295");
+    EXPECT_EQ(rows_of(block_of({"a", "b", "c", "d"}), 2), (Rows{"c_x_y_1", "d_x_y_1"}));
+    EXPECT_EQ(rows_of(block_of({"a"}), 3), (Rows{d, d, "a_x_y_1"}));
+    EXPECT_TRUE(rows_of(block_of({}), 2) == (Rows{d, d}) && rows_of(block_of({"a"}), 0).empty());
+    EXPECT_EQ(ga::cell_text(zj_signals::SignalOutput::make("n", "f", "a", "", "c", 4294967295u)), "a__c_4294967295");
 
     // Records viewing the same labels share one cell text; equal labels held
-    // elsewhere (and a different score) still read right.
+    // elsewhere (and a different score) must still read right.
     const char* a = "a";
-    const std::string other_a = "a";
-    std::vector<SignalOutput> block = block_of({a, a, "b", a, other_a.c_str()});
+    const std::string other_a(a);
+    Block block = block_of({a, a, "b", a, other_a.c_str()});
     block.push_back(block_of({a}, 2).front());
-    const ga::Column col = ga::aligned_column(block, 8);
-    EXPECT_EQ(rows_of(col), (Rows{d, d, "a_x_y_1", "a_x_y_1", "b_x_y_1", "a_x_y_1", "a_x_y_1", "a_x_y_2"}));
-    EXPECT_LE(col.texts.size(), 5u);  // not one per row
+    EXPECT_EQ(rows_of(block, 8), (Rows{d, d, "a_x_y_1", "a_x_y_1", "b_x_y_1", "a_x_y_1", "a_x_y_1", "a_x_y_2"}));
 }

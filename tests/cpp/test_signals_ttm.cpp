@@ -9,18 +9,15 @@
 using namespace zj_test;
 namespace ttm = zj_signals::ttm;
 
-namespace {
-constexpr const char* kTtm = "zj_ttm_squeeze_V260711";
-}
+static constexpr const char* kTtm = "zj_ttm_squeeze_V260711";
 
 TEST(TtmSignal, WarmUp) {
     struct Case { std::size_t bars; ParamMap params; std::size_t placeholders, named_before_first_read; };
-    const Case cases[] = {
-        // m = 25, but momentum starts at index 38; n5 only raises the warm-up.
-        {0, {}, 0, 0}, {24, {}, 24, 0}, {25, {}, 0, 25}, {60, {}, 0, 38}, {60, {{"n5", "+44"}}, 0, 48},
-        {60, {{"n1", "10"}, {"n3", "40"}}, 0, 44},  // m = 45, momentum from 18
-        {60, {{"n1", "1"}}, 0, 60},                 // regression of period 1 is rejected: no momentum
-    };
+    // m = 25, but momentum starts at index 38; n5 only raises the warm-up; 10/40: m = 45, momentum from 18;
+    // a regression of period 1 is rejected: no momentum.
+    const Case cases[] = {{0, {}, 0, 0}, {24, {}, 24, 0}, {25, {}, 0, 25}, {60, {}, 0, 38},
+                          {60, {{"n5", "+44"}}, 0, 48}, {60, {{"n1", "10"}, {"n3", "40"}}, 0, 44},
+                          {60, {{"n1", "1"}}, 0, 60}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bars);
         const auto out = run(kTtm, walk(c.bars), c.params);
@@ -37,8 +34,7 @@ TEST(TtmSignal, WidthParameters) {
     };
     // NaN widths are the defaults; other numbers change the squeeze.
     EXPECT_EQ(squeezes({{"n2", "nan"}, {"n4", "NaN"}}), squeezes({}));
-    EXPECT_NE(squeezes({{"n2", "3"}}), squeezes({}));
-    EXPECT_NE(squeezes({{"n4", "1"}}), squeezes({}));
+    EXPECT_TRUE(squeezes({{"n2", "3"}}) != squeezes({}) && squeezes({{"n4", "1"}}) != squeezes({}));
     // An infinitely wide channel holds any bands: squeezed throughout.
     const auto wide = run(kTtm, walk(200), {{"n2", "inf"}});
     for (std::size_t i = 38; i < wide.size(); ++i) EXPECT_EQ(wide[i].v3, "挤压") << i;
@@ -46,28 +42,21 @@ TEST(TtmSignal, WidthParameters) {
 
 TEST(TtmSignal, ShapeTable) {
     struct Case { double m0, m1, m2, m3; const char* label; };
-    const Case cases[] = {
-        {0.3, -0.5, -1, -1, "金叉"}, {0.3, 0.0, -1, -1, "金叉"}, {0.6, 0.3, 0.0, -1, "金叉次日"},
-        {0.6, 0.3, 0.1, 0.4, "其他"},  // m2 > 0: not the day after a cross, no other row fits
-        {-0.3, 0.0, 1, 1, "死叉"}, {-0.6, -0.3, 0.0, 1, "死叉次日"},
-        {0.0, 0.2, 1, 0.5, "正值翻转次日"},  // zero is not below zero: no death cross
-        {1.0, 0.5, 0.8, 0, "二次上升强势"}, {1.0, 0.5, 1.0, 0, "二次上升"}, {0.5, 1.0, 0.5, 2, "正值翻转强势"},
-        {0.5, 1.0, 0.4, 0.5, "正值翻转"}, {0.5, 1.0, 0.4, 0.6, "其他"}, {-1.0, -0.5, -0.8, 0, "二次下降"},
-        {-1.0, -0.5, -0.5, 0, "其他"}, {-0.5, -1.0, -0.5, 0, "负值翻转强势"}, {-0.5, -1.0, -0.4, -0.4, "负值翻转"},
-        {-0.5, -1.0, -0.4, -0.5, "其他"}, {0.5, 1.0, 2.0, 1.5, "正值翻转次日"}, {0.5, 1.0, 2.0, 2.0, "其他"},
-        {-0.5, -1.0, -2.0, -1.5, "负值翻转次日"}, {-0.5, -1.0, -2.0, -2.0, "其他"},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(ttm::shape_label(c.m0, c.m1, c.m2, c.m3), c.label)
-            << c.m0 << " " << c.m1 << " " << c.m2 << " " << c.m3;
+    // {0.6, 0.3, 0.1, 0.4}: m2 > 0, not the day after a cross; {0, 0.2, ..}: zero is not below zero, no death cross.
+    const Case cases[] = {{0.3, -0.5, -1, -1, "金叉"}, {0.3, 0.0, -1, -1, "金叉"}, {0.6, 0.3, 0.0, -1, "金叉次日"},
+        {0.6, 0.3, 0.1, 0.4, "其他"}, {-0.3, 0.0, 1, 1, "死叉"}, {-0.6, -0.3, 0.0, 1, "死叉次日"},
+        {0.0, 0.2, 1, 0.5, "正值翻转次日"}, {1.0, 0.5, 0.8, 0, "二次上升强势"}, {1.0, 0.5, 1.0, 0, "二次上升"},
+        {0.5, 1.0, 0.5, 2, "正值翻转强势"}, {0.5, 1.0, 0.4, 0.5, "正值翻转"}, {0.5, 1.0, 0.4, 0.6, "其他"},
+        {-1.0, -0.5, -0.8, 0, "二次下降"}, {-1.0, -0.5, -0.5, 0, "其他"}, {-0.5, -1.0, -0.5, 0, "负值翻转强势"},
+        {-0.5, -1.0, -0.4, -0.4, "负值翻转"}, {-0.5, -1.0, -0.4, -0.5, "其他"}, {0.5, 1.0, 2.0, 1.5, "正值翻转次日"},
+        {0.5, 1.0, 2.0, 2.0, "其他"}, {-0.5, -1.0, -2.0, -1.5, "负值翻转次日"}, {-0.5, -1.0, -2.0, -2.0, "其他"}};
+    for (auto [a, b, c, d, label] : cases) EXPECT_EQ(ttm::shape_label(a, b, c, d), label) << a << b << c << d;
 }
 
 TEST(TtmSignal, RejectedPeriodIsAnInternalFailure) {
     for (const char* key : {"n1", "n3"}) {
-        try {
-            run(kTtm, walk(60), {{key, "0"}});
-            ADD_FAILURE() << key << " 0 did not fail";
-        } catch (const zj_core::InternalFailure& e) {
+        try { run(kTtm, walk(60), {{key, "0"}}); ADD_FAILURE() << key << " 0 did not fail"; }
+        catch (const zj_core::InternalFailure& e) {
             EXPECT_STREQ(e.what(), "InvalidParameter { name: \"timeperiod\", value: \"0\", reason: \"must be >= 1\" }");
         }
     }
