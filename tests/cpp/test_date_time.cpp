@@ -62,7 +62,9 @@ TEST(DateTime, UnixSecondsBothWays) {
     for (auto [secs, utc] : cases) {
         const auto t = DateTime::from_unix(secs);
         ASSERT_EQ(t.has_value(), utc != nullptr) << secs;
-        if (t) EXPECT_EQ(std::pair(zj_core::to_rfc3339(*t), t->unix_seconds()), std::pair(std::string(utc), secs));
+        if (t) {
+            EXPECT_EQ(std::pair(zj_core::to_rfc3339(*t), t->unix_seconds()), std::pair(std::string(utc), secs));
+        }
     }
     EXPECT_THROW(zj_core::to_rfc3339(DateTime{DateTime::kMaxDays + 1, 0, 0}), zj_core::InternalFailure);
     EXPECT_THROW(zj_core::to_rfc3339(DateTime{0, 86400, 0}), zj_core::InternalFailure);
@@ -89,7 +91,9 @@ TEST(DateTime, TextRoundTripsThroughBothParsers) {
         t.nanos = i % 4 == 0 ? 0 : i % 4 == 1 ? nanos(rng) / 1'000'000 * 1'000'000 : nanos(rng);
         const std::string text = zj_core::to_rfc3339(t);
         ASSERT_EQ(zj_core::parse_rfc3339(text), t) << text;
-        if (t.nanos == 0) ASSERT_EQ(zj_core::parse_ymd_hms(text.substr(0, 10) + ' ' + text.substr(11, 8)), t) << text;
+        if (t.nanos == 0) {
+            ASSERT_EQ(zj_core::parse_ymd_hms(text.substr(0, 10) + ' ' + text.substr(11, 8)), t) << text;
+        }
     }
 }
 
@@ -110,6 +114,8 @@ TEST(DateTime, ReaderAgreesWithTheParsersOnAnySequence) {
         auto want = zj_core::parse_ymd_hms(text);
         if (!want) want = zj_core::parse_rfc3339(text);
         ASSERT_EQ(ok, want.has_value()) << i << " " << text;
-        if (ok) ASSERT_EQ(got, *want) << i << " " << text;
+        if (ok) {
+            ASSERT_EQ(got, *want) << i << " " << text;
+        }
     }
 }
