@@ -17,8 +17,9 @@ Ref generate_zj_signals(PyObject* signals_config, PyObject* bars) {
     // Bars first, so a bad bar item is reported even when a configuration is bad too.
     const std::vector<zj_signals::BarPoint> points = bars_from_dicts(bars);
     std::vector<zj_signals::SignalConfig> configs;
-    configs.reserve(static_cast<std::size_t>(list_size(signals_config)));
-    for_each_dict(signals_config, [&](PyObject* item) { configs.push_back(config_from_dict(item)); });
+    configs.reserve(static_cast<std::size_t>(PyList_Size(signals_config)));
+    ConfigReader().each(signals_config, &str_param_text,
+                        [&](zj_signals::SignalConfig&& config, PyObject*) { configs.push_back(std::move(config)); });
 
     const KeySet keys{"name", "freq", "v1", "v2", "v3"};
     StrCache texts[5];  // one per field: each field's texts repeat on their own

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "zj_python/boundary/clinic.hpp"
-#include "zj_python/boundary/records.hpp"
 #include "zj_python/module.hpp"
 #include "zj_python/signal_inputs.hpp"
 #include "zj_python/signal_table.hpp"
@@ -118,11 +117,9 @@ Ref generate_all_signals(PyObject* bars, PyObject* signals_config, std::pair<std
     // Every configuration is checked before anything runs.
     std::vector<zj_signals::SignalConfig> builtin;
     Ref foreign = Ref::check(PyList_New(0));
-    Ref name_key = Ref::check(PyUnicode_InternFromString("name"));
-    for_each_dict(signals_config, [&](PyObject* item) {
-        const Field name = field(item, name_key.get());
-        if (zj_signals::has_signal(name.str("name")))
-            builtin.push_back(config_from_dict(item, &number_param_text));
+    ConfigReader().each(signals_config, &number_param_text, [&](zj_signals::SignalConfig&& config, PyObject* item) {
+        if (zj_signals::has_signal(config.name))
+            builtin.push_back(std::move(config));
         else if (PyList_Append(foreign.get(), item) < 0)
             throw PyErrOccurred{};
     });

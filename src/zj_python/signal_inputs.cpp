@@ -4,86 +4,74 @@
 
 namespace zj_python {
 
-KeySet bar_keys() { return KeySet{"dt", "freq", "open", "high", "low", "close", "vol", "amount"}; }
-
 namespace {
 
-// Reads the eight bar fields through `lookup(k)`, which returns the value of
-// the k-th bar key (or an empty Ref) and never raises.
-template <class Lookup>
-zj_signals::BarPoint read_bar(Lookup&& lookup) {
+namespace schema = zj_core::schema;
+
+// Field indices of the bar record kind.
+enum Bar : std::size_t { kDt, kFreq, kOpen, kHigh, kLow, kClose, kVol, kAmount };
+
+zj_signals::BarPoint read_bar(Record& r) {
     zj_signals::BarPoint bar;
-    auto text = [&](std::size_t k) -> std::string {
-        const Ref v = lookup(k);
-        if (auto s = try_str(v.get())) return std::string(*s);
-        return {};
-    };
-    auto number = [&](std::size_t k) -> double {
-        const Ref v = lookup(k);
-        return try_f64(v.get()).value_or(0.0);
-    };
-    bar.dt = text(0);
-    bar.freq = text(1);
-    bar.open = number(2);
-    bar.high = number(3);
-    bar.low = number(4);
-    bar.close = number(5);
-    bar.vol = number(6);
-    bar.amount = number(7);
+    bar.dt = r.text_or_empty(kDt);
+    bar.freq = r.text_or_empty(kFreq);
+    bar.open = r.f64_or(kOpen, 0.0);
+    bar.high = r.f64_or(kHigh, 0.0);
+    bar.low = r.f64_or(kLow, 0.0);
+    bar.close = r.f64_or(kClose, 0.0);
+    bar.vol = r.f64_or(kVol, 0.0);
+    bar.amount = r.f64_or(kAmount, 0.0);
     return bar;
 }
 
-}  // namespace
-
-zj_signals::BarPoint bar_from_dict(PyObject* dict, const KeySet& keys) {
-    const auto f = fields<8>(dict, keys);
-    return read_bar([&](std::size_t k) { return Ref::borrow(f[k].get()); });
-}
-
-zj_signals::BarPoint bar_from_attributes(PyObject* item, const KeySet& keys) {
-    return read_bar([&](std::size_t k) {
-        // A missing attribute, or a property that raises, is an absent field.
-        Ref v(PyObject_GetAttr(item, keys[k]));
-        if (!v) PyErr_Clear();
-        return v;
-    });
-}
-
-std::vector<zj_signals::BarPoint> bars_from_dicts(PyObject* bars) {
-    const KeySet keys = bar_keys();
+std::vector<zj_signals::BarPoint> read_bars(PyObject* bars, bool attributes) {
+    const RecordReader reader(schema::kBar, {.attributes = attributes});
     std::vector<zj_signals::BarPoint> out;
-    out.reserve(static_cast<std::size_t>(list_size(bars)));
-    for_each_dict(bars, [&](PyObject* item) { out.push_back(bar_from_dict(item, keys)); });
+    out.reserve(static_cast<std::size_t>(PyList_Size(bars)));
+    reader.each(bars, [&](Record& r) { out.push_back(read_bar(r)); });
     return out;
 }
 
-std::vector<zj_signals::BarPoint> bars_from_items(PyObject* bars) {
-    const KeySet keys = bar_keys();
-    std::vector<zj_signals::BarPoint> out;
-    out.reserve(static_cast<std::size_t>(list_size(bars)));
-    for (Py_ssize_t i = 0; i < PyList_Size(bars); ++i) {
-        Ref item = Ref::borrow(PyList_GetItem(bars, i));
-        if (!item) throw PyErrOccurred{};
-        out.push_back(PyDict_Check(item.get()) ? bar_from_dict(item.get(), keys)
-                                               : bar_from_attributes(item.get(), keys));
+// A configuration: its signal's name, frequency and parameters ("params", a
+// dict of str to str, when given).
+constexpr schema::Field kConfigFields[] = {
+    {"name", schema::Kind::Text, true, {}},
+    {"freq", schema::Kind::Text, false, {}},
+    {"params", schema::Kind::Text, false, {}},
+};
+constexpr schema::RecordSchema kConfig{"configuration", kConfigFields};
+enum Config : std::size_t { kName, kConfigFreq, kParams };
+
+// The entries of a dict as a list of (key, value) pairs of our own, so that
+// reading them cannot be disturbed by changes to the dict.
+Ref items_of(PyObject* dict) { return Ref::check(PyDict_Items(dict)); }
+
+template <class Fn>
+void for_each_pair(PyObject* items, Fn&& fn) {
+    const Py_ssize_t n = PyList_Size(items);
+    for (Py_ssize_t i = 0; i < n; ++i) {
+        PyObject* pair = PyList_GetItem(items, i);  // our list: its items stay
+        fn(PyTuple_GetItem(pair, 0), PyTuple_GetItem(pair, 1));
     }
-    return out;
 }
-
-namespace {
 
 // The "params" dict when it is a non-empty dict of str to str.
 bool read_params_dict(PyObject* params, zj_signals::ParamMap& out) {
     if (params == nullptr || !PyDict_Check(params) || PyDict_Size(params) == 0) return false;
     zj_signals::ParamMap map;
-    Py_ssize_t pos = 0;
-    PyObject *key = nullptr, *value = nullptr;
-    while (PyDict_Next(params, &pos, &key, &value)) {
+    const Ref items = items_of(params);
+    bool all_text = true;
+    for_each_pair(items.get(), [&](PyObject* key, PyObject* value) {
+        if (!all_text) return;
         auto k = try_str(key);
         auto v = try_str(value);
-        if (!k || !v) return false;
+        if (!k || !v) {
+            all_text = false;
+            return;
+        }
         map.insert_or_assign(std::string(*k), std::string(*v));
-    }
+    });
+    if (!all_text) return false;
     out = std::move(map);
     return true;
 }
@@ -96,35 +84,32 @@ bool is_reserved(PyObject* key) {
 
 }  // namespace
 
+std::vector<zj_signals::BarPoint> bars_from_dicts(PyObject* bars) { return read_bars(bars, false); }
+std::vector<zj_signals::BarPoint> bars_from_items(PyObject* bars) { return read_bars(bars, true); }
+
 std::optional<std::string> str_param_text(PyObject* value) {
     if (auto v = try_str(value)) return std::string(*v);
     return std::nullopt;
 }
 
-zj_signals::SignalConfig config_from_dict(PyObject* dict, ParamText text) {
-    static constexpr const char* kName = "name";
-    zj_signals::SignalConfig config;
-    Ref name_key = py_str(kName);
-    const Field name = field(dict, name_key.get());
-    config.name = std::string(name.str(kName));
-    Ref freq_key = py_str("freq");
-    if (auto f = try_str(field(dict, freq_key.get()).get())) config.freq = std::string(*f);
+ConfigReader::ConfigReader() : reader_(kConfig) {}
 
-    Ref params_key = py_str("params");
-    const Field params = field(dict, params_key.get());
-    if (read_params_dict(params.get(), config.params)) return config;
+zj_signals::SignalConfig ConfigReader::read(Record& r, ParamText text) const {
+    zj_signals::SignalConfig config;
+    config.name = std::string(r.str(kName));
+    if (auto f = try_str(r.get(kConfigFreq))) config.freq = std::string(*f);
+    r.at(kParams);
+    if (read_params_dict(r.get(kParams), config.params)) return config;
     // Fallback: the configuration's own entries whose values `text` accepts
     // are the parameters.
-    Py_ssize_t pos = 0;
-    PyObject *key = nullptr, *value = nullptr;
-    while (PyDict_Next(dict, &pos, &key, &value)) {
-        if (is_reserved(key)) continue;
-        const Ref held_key = Ref::borrow(key), held_value = Ref::borrow(value);
-        auto v = text(held_value.get());
-        if (!v) continue;
-        auto k = try_str(held_key.get());
+    const Ref items = items_of(r.item());
+    for_each_pair(items.get(), [&](PyObject* key, PyObject* value) {
+        if (is_reserved(key)) return;
+        auto v = text(value);
+        if (!v) return;
+        auto k = try_str(key);
         config.params.insert_or_assign(k ? std::string(*k) : std::string(), std::move(*v));
-    }
+    });
     return config;
 }
 

@@ -14,18 +14,17 @@ namespace {
 constexpr TimeMessages kTickTimeMessages{"Missing 'time' field", "Invalid time string '"};
 
 std::vector<zj_core::tick::TickPoint> points_from_dicts(PyObject* data) {
-    const KeySet keys{"time", "price", "avg", "vol", "momentum"};
+    enum Minute : std::size_t { kTime, kPrice, kAvg, kVol, kMomentum };
+    const RecordReader reader(zj_core::schema::kMinute, {.times = &kTickTimeMessages});
     std::vector<zj_core::tick::TickPoint> points;
-    points.reserve(static_cast<std::size_t>(list_size(data)));
-    for_each_dict(data, [&](PyObject* item) {
+    points.reserve(static_cast<std::size_t>(PyList_Size(data)));
+    reader.each(data, [&](Record& r) {
         zj_core::tick::TickPoint p;
-        p.time = read_time(field(item, keys[0]), kTickTimeMessages);
-        p.price = field(item, keys[1]).f64("price");
-        const Field avg = field(item, keys[2]);
-        p.avg = avg.present() ? to_f64(avg.get()) : p.price;
-        p.vol = field(item, keys[3]).i64("vol");
-        const Field momentum = field(item, keys[4]);
-        p.momentum = momentum.present() ? to_f64(momentum.get()) : 0.0;
+        p.time = r.time(kTime);
+        p.price = r.f64(kPrice);
+        p.avg = r.opt_f64(kAvg).value_or(p.price);
+        p.vol = r.i64(kVol);
+        p.momentum = r.opt_f64(kMomentum).value_or(0.0);
         points.push_back(p);
     });
     return points;

@@ -30,10 +30,10 @@ constexpr std::string_view kDoc =
     "    list[dict]: 中枢字典列表，每项含\n"
     "    zg/zd/zz/gg/dd（数值）、sdir/edir（\"Up\"/\"Down\"）、sdt/edt（时间字符串）。";
 
-// A conversion that may fail and fall through to the next way of reading:
-// ordinary exceptions are cleared, anything else (KeyboardInterrupt) goes on.
+// A conversion that may fail and fall through to the next way of reading: a
+// failed conversion is cleared, anything else (KeyboardInterrupt) goes on.
 void clear_recoverable() {
-    if (!PyErr_ExceptionMatches(PyExc_Exception)) throw PyErrOccurred{};
+    if (!conversion_failed()) throw PyErrOccurred{};
     PyErr_Clear();
 }
 
@@ -59,8 +59,10 @@ UnixRead read_unix(PyObject* o, std::int64_t& secs) {
     return UnixRead::Seconds;
 }
 
+enum Stroke : std::size_t { kDirection, kHigh, kLow, kSdtTs, kSdt, kEdtTs, kEdt };
+
 struct TimeKeys {
-    std::size_t unix_key, text_key;  // indices into the call's KeySet
+    std::size_t unix_key, text_key;  // field indices of the stroke record kind
     const char* unix_name;
     const char* text_name;
 };
@@ -72,28 +74,26 @@ struct TimeKeys {
 
 // Unix seconds first, then the text ("%Y-%m-%d %H:%M:%S" as UTC, else RFC 3339
 // with an offset). A timestamp outside years 0000-9999 is an error rather
-// than a stand-in date. `text` is the text key when already looked up (else
-// NULL); `unix_absent` says the Unix key is known to be absent.
-DateTime read_date_time(PyObject* item, const KeySet& keys, const TimeKeys& k, const Field* text,
-                        bool unix_absent, zj_core::DateTimeReader& texts) {
-    if (!unix_absent) {
-        const Field unix = field(item, keys[k.unix_key]);
+// than a stand-in date.
+DateTime read_date_time(Record& r, const TimeKeys& k, zj_core::DateTimeReader& texts) {
+    r.at(k.unix_key);
+    if (PyObject* unix = r.get(k.unix_key)) {
         std::int64_t secs = 0;
-        if (unix.present() && read_unix(unix.get(), secs) == UnixRead::Seconds) {
+        if (read_unix(unix, secs) == UnixRead::Seconds) {
             if (auto t = DateTime::from_unix(secs)) return *t;
             raise_bad_time(k);
         }
     }
-    const Field looked_up = text ? Field(Ref()) : field(item, keys[k.text_key]);
-    if (auto s = try_str(text ? text->get() : looked_up.get())) {
+    r.at(k.text_key);
+    if (auto s = try_str(r.get(k.text_key))) {
         DateTime t;
         if (texts.read(*s, t)) return t;
     }
     raise_bad_time(k);
 }
 
-Direction read_direction(const Field& value, PyObject* up, PyObject* down) {
-    PyObject* o = value.require("direction");
+Direction read_direction(Record& r, PyObject* up, PyObject* down) {
+    PyObject* o = r.require(kDirection);
     if (o == up) return Direction::Up;  // literals are interned: most texts are these objects
     if (o == down) return Direction::Down;
     if (!PyUnicode_Check(o)) to_str(o);            // the str conversion's TypeError
@@ -103,32 +103,24 @@ Direction read_direction(const Field& value, PyObject* up, PyObject* down) {
     raise_value_error("Invalid direction '" + text_for_message(o) + "', expected Up/Down");
 }
 
-constexpr TimeKeys kStart{3, 4, "sdt_ts", "sdt"};
-constexpr TimeKeys kEnd{5, 6, "edt_ts", "edt"};
+constexpr TimeKeys kStart{kSdtTs, kSdt, "sdt_ts", "sdt"};
+constexpr TimeKeys kEnd{kEdtTs, kEdt, "edt_ts", "edt"};
 
 std::vector<zj_core::zs::Bi> strokes_from_dicts(PyObject* bis) {
-    const KeySet keys{"direction", "high", "low", "sdt_ts", "sdt", "edt_ts", "edt", "Up", "Down"};
+    const RecordReader reader(zj_core::schema::kStroke);
+    const Ref up = Ref::check(PyUnicode_InternFromString("Up"));
+    const Ref down = Ref::check(PyUnicode_InternFromString("Down"));
     std::vector<zj_core::zs::Bi> out;
-    out.reserve(static_cast<std::size_t>(list_size(bis)));
+    out.reserve(static_cast<std::size_t>(PyList_Size(bis)));
     zj_core::DateTimeReader texts;  // strokes chain: each start repeats the last end
-    for_each_dict(bis, [&](PyObject* item) {
+    reader.each(bis, [&](Record& r) {
         // Filled in place; on an error the call ends and the vector is dropped.
         zj_core::zs::Bi& b = out.emplace_back();
-        b.direction = read_direction(field(item, keys[0]), keys[7], keys[8]);
-        b.high = field(item, keys[1]).f64("high");
-        b.low = field(item, keys[2]).f64("low");
-        // A stroke of exactly the five keys direction, high, low, sdt and edt
-        // has no Unix keys: skip looking them up (lookups have no effects, so
-        // the order of reading is unchanged for the caller).
-        const Field sdt = field(item, keys[4]);
-        const Field edt = sdt.present() ? field(item, keys[6]) : Field(Ref());
-        if (sdt.present() && edt.present() && PyDict_Size(item) == 5) {
-            b.sdt = read_date_time(item, keys, kStart, &sdt, true, texts);
-            b.edt = read_date_time(item, keys, kEnd, &edt, true, texts);
-        } else {
-            b.sdt = read_date_time(item, keys, kStart, &sdt, false, texts);
-            b.edt = read_date_time(item, keys, kEnd, sdt.present() ? &edt : nullptr, false, texts);
-        }
+        b.direction = read_direction(r, up.get(), down.get());
+        b.high = r.f64(kHigh);
+        b.low = r.f64(kLow);
+        b.sdt = read_date_time(r, kStart, texts);
+        b.edt = read_date_time(r, kEnd, texts);
     });
     return out;
 }

@@ -58,7 +58,7 @@ def test_argument_errors(call, message):
 def test_missing_keys_are_reported_in_key_order(name):
     keys = ["time", "price", "vol", "trade_count", "bs_flag"][:3 if name == "screening_metrics" else 5]
     for k, key in enumerate(keys):
-        with pytest.raises(ValueError, match=f"^Missing '{key}'$"): CALLS[name]([FULL] * 30 + [{key2: FULL[key2] for key2 in keys[:k]}, {}])
+        with pytest.raises(ValueError, match=f"^Missing '{key}'\ndata\\[30\\]"): CALLS[name]([FULL] * 30 + [{key2: FULL[key2] for key2 in keys[:k]}, {}])
 
 
 @pytest.mark.parametrize("name", list(CALLS))
@@ -82,8 +82,8 @@ def test_bad_values_raise_the_conversion_error(name, change, exc, message):
 
 @pytest.mark.parametrize("name", list(CALLS))
 def test_items_must_be_dicts_and_the_first_bad_item_wins(name):
-    with pytest.raises(TypeError, match="^'list' object is not an instance of 'dict'$"): CALLS[name]([FULL, ["09:30:00", 10.0, 100, 1, 0], {}])
-    with pytest.raises(ValueError, match="^Missing 'price'$"): CALLS[name]([FULL, {"time": "09:30:00"}, {**FULL, "time": 7}])
+    with pytest.raises(TypeError, match="^'list' object is not an instance of 'dict'\ndata\\[1\\]$"): CALLS[name]([FULL, ["09:30:00", 10.0, 100, 1, 0], {}])
+    with pytest.raises(ValueError, match="^Missing 'price'\ndata\\[1\\]\\['price'\\]$"): CALLS[name]([FULL, {"time": "09:30:00"}, {**FULL, "time": 7}])
     assert CALLS[name]([type("Record", (dict,), {})(FULL, note="x")] * 30) is not None  # dict subclass, extra key
 
 

@@ -3,17 +3,16 @@
 namespace zj_python::auction {
 
 std::vector<zj_core::auction::AuctionTick> read_auction_ticks(PyObject* data) {
-    const KeySet keys{"time", "price", "matched", "unmatched"};
-    constexpr std::size_t kKeys = 4;
+    enum Snapshot : std::size_t { kTime, kPrice, kMatched, kUnmatched };
+    const RecordReader reader(zj_core::schema::kSnapshot);
     std::vector<zj_core::auction::AuctionTick> ticks;
-    ticks.reserve(static_cast<std::size_t>(list_size(data)));
-    for_each_dict(data, [&](PyObject* item) {
-        const auto f = fields<kKeys>(item, keys);
+    ticks.reserve(static_cast<std::size_t>(PyList_Size(data)));
+    reader.each(data, [&](Record& r) {
         zj_core::auction::AuctionTick t;
-        t.time = read_time(f[0]);
-        t.price = f[1].f64("price");
-        t.matched = f[2].i32("matched");
-        t.unmatched = f[3].i32("unmatched");
+        t.time = r.time(kTime);
+        t.price = r.f64(kPrice);
+        t.matched = r.i32(kMatched);
+        t.unmatched = r.i32(kUnmatched);
         ticks.push_back(t);
     });
     return ticks;

@@ -93,6 +93,24 @@ void rethrow_conversion(const char* name) {
     raise_type_error("argument '" + std::string(name) + "': " + message);
 }
 
+namespace {
+thread_local const CallFrame* t_frame = nullptr;
+}  // namespace
+
+CallFrame::CallFrame(std::span<const ParamInfo> params, PyObject* const* slots) noexcept
+    : params_(params), slots_(slots), outer_(t_frame) {
+    t_frame = this;
+}
+
+CallFrame::~CallFrame() { t_frame = outer_; }
+
+const char* CallFrame::name_of(PyObject* argument) noexcept {
+    if (t_frame == nullptr) return nullptr;
+    for (std::size_t i = 0; i < t_frame->params_.size(); ++i)
+        if (t_frame->slots_[i] == argument) return t_frame->params_[i].name;
+    return nullptr;
+}
+
 std::string make_doc(const char* function, std::span<const ParamInfo> params, std::string_view extra) {
     std::string doc = function;
     doc += "(";

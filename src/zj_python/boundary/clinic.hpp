@@ -131,6 +131,25 @@ void bind(const char* function, std::span<const ParamInfo> params, PyObject* con
 // "name(a, b=1)\n--\n\n" followed by the extra docstring text.
 std::string make_doc(const char* function, std::span<const ParamInfo> params, std::string_view extra);
 
+// The arguments of the described call running on this thread, innermost
+// first, so that a reader deep inside a binding can name the argument it reads
+// as the description names it.
+class CallFrame {
+public:
+    CallFrame(std::span<const ParamInfo> params, PyObject* const* slots) noexcept;
+    ~CallFrame();
+    CallFrame(const CallFrame&) = delete;
+    CallFrame& operator=(const CallFrame&) = delete;
+    // The name of the current call's parameter given `argument` (the first
+    // one, should the same object be passed twice), or NULL.
+    static const char* name_of(PyObject* argument) noexcept;
+
+private:
+    std::span<const ParamInfo> params_;
+    PyObject* const* slots_;
+    const CallFrame* outer_;
+};
+
 // ---- the description -------------------------------------------------------
 
 template <class... Ps>
@@ -174,6 +193,7 @@ PyObject* fastcall(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject*
         std::array<PyObject*, Fn::size + 1> slots{};  // +1 keeps the array non-empty
         // Qualified: with <functional> in sight, ADL on std::array would pick std::bind.
         clinic::bind(F.name, infos, args, nargs, kwnames, slots.data());
+        const CallFrame frame(infos, slots.data());
         // Every argument is converted, in parameter order, before the body runs.
         auto values = [&]<std::size_t... I>(std::index_sequence<I...>) {
             return typename Fn::values{convert_one(std::get<I>(F.params), slots[I])...};

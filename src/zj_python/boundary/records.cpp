@@ -1,24 +1,13 @@
 #include "zj_python/boundary/records.hpp"
 
+#include <stdexcept>
 #include <string>
+
+#include "zj_python/boundary/clinic.hpp"
 
 namespace zj_python {
 
-KeySet::KeySet(std::initializer_list<const char*> names) : names_(names) {
-    keys_.reserve(names.size());
-    for (const char* n : names) keys_.push_back(Ref::check(PyUnicode_InternFromString(n)));
-}
-
-Field field(PyObject* dict, PyObject* key) {
-    PyObject* v = PyDict_GetItemWithError(dict, key);
-    if (v == nullptr && PyErr_Occurred()) throw PyErrOccurred{};
-    return Field(Ref::borrow(v));
-}
-
-PyObject* Field::require(const char* name) const {
-    if (!value_) raise_value_error(std::string("Missing '") + name + "'");
-    return value_.get();
-}
+using zj_core::schema::Kind;
 
 namespace {
 
@@ -37,10 +26,22 @@ std::uint32_t int_attr(PyObject* o, const char* name) {
     return static_cast<std::uint32_t>(x);
 }
 
+// A failed attribute read that means "no such field": the attribute is
+// missing, or a property computing it fails the way a conversion or a
+// computation fails. Anything else goes on.
+bool attribute_failed() noexcept {
+    return PyErr_ExceptionMatches(PyExc_AttributeError) || PyErr_ExceptionMatches(PyExc_ArithmeticError) ||
+           conversion_failed();
+}
+
 }  // namespace
 
-zj_core::TimeOfDay read_time(const Field& value, const TimeMessages& messages) {
-    PyObject* o = value.get();
+bool conversion_failed() noexcept {
+    return PyErr_ExceptionMatches(PyExc_TypeError) || PyErr_ExceptionMatches(PyExc_ValueError) ||
+           PyErr_ExceptionMatches(PyExc_OverflowError);
+}
+
+zj_core::TimeOfDay read_time(PyObject* o, const TimeMessages& messages) {
     if (o == nullptr) raise_value_error(messages.missing);
     if (PyUnicode_Check(o)) {
         const std::string_view text = to_str(o);
@@ -61,6 +62,180 @@ zj_core::TimeOfDay read_time(const Field& value, const TimeMessages& messages) {
     // Only a subclass overriding the fields could break their ranges.
     if (h > 23 || m > 59 || s > 59 || us > 999'999) raise_type_error("'time' must be str or datetime.time");
     return zj_core::TimeOfDay::hms(h, m, s, us * 1000u);
+}
+
+void add_exception_note(std::string_view note) noexcept {
+    PyObject *type = nullptr, *value = nullptr, *tb = nullptr;
+    PyErr_Fetch(&type, &value, &tb);
+    if (type == nullptr) return;
+    PyErr_NormalizeException(&type, &value, &tb);
+    if (tb != nullptr && value != nullptr) PyException_SetTraceback(value, tb);
+    if (value != nullptr) {
+        Ref text(PyUnicode_FromStringAndSize(note.data(), static_cast<Py_ssize_t>(note.size())));
+        Ref done;
+        if (text) done = Ref(PyObject_CallMethod(value, "add_note", "O", text.get()));
+        if (!done) PyErr_Clear();  // the exception is raised without its note
+    }
+    PyErr_Restore(type, value, tb);
+}
+
+KeySet::KeySet(std::initializer_list<const char*> names) {
+    keys_.reserve(names.size());
+    for (const char* n : names) keys_.push_back(Ref::check(PyUnicode_InternFromString(n)));
+}
+
+// ---- Record ----------------------------------------------------------------
+
+void Record::at(std::size_t k) { reader_.where_.key = k; }
+
+PyObject* Record::require(std::size_t k) {
+    at(k);
+    if (!values_[k]) {
+        std::string msg = "Missing '";
+        msg.append(reader_.schema_.fields[k].name);
+        msg += "'";
+        raise_value_error(msg);
+    }
+    return values_[k].get();
+}
+
+zj_core::TimeOfDay Record::time(std::size_t k) {
+    assert(reader_.schema_.fields[k].kind == Kind::TimeOfDay);
+    at(k);
+    return read_time(values_[k].get(), *reader_.options_.times);
+}
+
+std::optional<double> Record::opt_f64(std::size_t k) {
+    at(k);
+    if (!values_[k]) return std::nullopt;
+    return to_f64(values_[k].get());
+}
+
+double Record::f64_or(std::size_t k, double fallback) {
+    at(k);
+    PyObject* o = values_[k].get();
+    if (o == nullptr) return fallback;
+    if (PyFloat_CheckExact(o)) return PyFloat_AsDouble(o);
+    const double v = PyFloat_AsDouble(o);
+    if (v == -1.0 && PyErr_Occurred()) {
+        if (!conversion_failed()) throw PyErrOccurred{};
+        PyErr_Clear();
+        return fallback;
+    }
+    return v;
+}
+
+std::string Record::text_or_empty(std::size_t k) {
+    at(k);
+    PyObject* o = values_[k].get();
+    if (o == nullptr || !PyUnicode_Check(o)) return {};
+    Py_ssize_t size = 0;
+    const char* data = PyUnicode_AsUTF8AndSize(o, &size);
+    if (data == nullptr) {
+        if (!conversion_failed()) throw PyErrOccurred{};  // unencodable text is a ValueError
+        PyErr_Clear();
+        return {};
+    }
+    return std::string(data, static_cast<std::size_t>(size));
+}
+
+void Record::load_dict(PyObject* dict) {
+    const RecordReader& r = reader_;
+    const std::size_t n = r.schema_.fields.size();
+    FieldMask met = r.options_.skipped;
+    std::size_t hits = 0;
+    Py_ssize_t seen = 0, pos = 0;
+    PyObject *key = nullptr, *value = nullptr;
+    // Nothing in this walk runs Python code: identities only, and each value
+    // is owned as soon as it is met.
+    while (hits < r.wanted_ && PyDict_Next(dict, &pos, &key, &value)) {
+        ++seen;
+        for (std::size_t j = 0; j < n; ++j) {
+            if (key == r.keys_[j].get() && (met & field_bit(j)) == 0) {
+                values_[j] = Ref::borrow(value);
+                met |= field_bit(j);
+                ++hits;
+                break;
+            }
+        }
+    }
+    // When every entry was one of our keys, the others are absent.
+    if (hits == r.wanted_ || seen == static_cast<Py_ssize_t>(hits)) return;
+    for (std::size_t j = 0; j < n; ++j) {
+        if (met & field_bit(j)) continue;
+        at(j);
+        // May run a key's __eq__, which may change the dict: what was met
+        // before is owned, and this value is owned before anything else runs.
+        PyObject* v = PyDict_GetItemWithError(dict, r.keys_[j].get());
+        if (v == nullptr && PyErr_Occurred()) throw PyErrOccurred{};
+        values_[j] = Ref::borrow(v);
+    }
+    r.where_.key = RecordReader::kNoKey;
+}
+
+void Record::load_attributes(PyObject* object) {
+    const RecordReader& r = reader_;
+    r.where_.attribute = true;
+    for (std::size_t j = 0; j < r.schema_.fields.size(); ++j) {
+        if (r.options_.skipped & field_bit(j)) continue;
+        at(j);
+        values_[j] = Ref(PyObject_GetAttr(object, r.keys_[j].get()));
+        if (values_[j]) continue;
+        if (!attribute_failed()) throw PyErrOccurred{};
+        PyErr_Clear();
+    }
+    r.where_.key = RecordReader::kNoKey;
+}
+
+// ---- RecordReader ----------------------------------------------------------
+
+RecordReader::RecordReader(const zj_core::schema::RecordSchema& schema, ReadOptions options)
+    : schema_(schema), options_(options) {
+    if (schema.fields.size() > kMaxFields) throw std::logic_error("record kind with too many fields");
+    for (std::size_t j = 0; j < schema.fields.size(); ++j) {
+        if (options.skipped & field_bit(j)) continue;
+        const std::string name(schema.fields[j].name);
+        keys_[j] = Ref::check(PyUnicode_InternFromString(name.c_str()));
+        ++wanted_;
+    }
+}
+
+const char* RecordReader::argument_name(PyObject* list) {
+    const char* name = clinic::CallFrame::name_of(list);
+    return name ? name : "data";
+}
+
+void RecordReader::load(Record& record, PyObject* list, Py_ssize_t i) const {
+    // Owned at once: nothing has run since the length was checked.
+    record.item_ = Ref::borrow(PyList_GetItem(list, i));
+    if (!record.item_) throw PyErrOccurred{};
+    PyObject* item = record.item_.get();
+    if (PyDict_Check(item))
+        record.load_dict(item);
+    else if (options_.attributes)
+        record.load_attributes(item);
+    else
+        raise_not_instance(item, "dict");
+}
+
+void RecordReader::annotate() const noexcept try {
+    std::string note = where_.argument;
+    note += '[';
+    note += std::to_string(where_.index);
+    note += ']';
+    if (where_.key != kNoKey) {
+        const std::string_view name = schema_.fields[where_.key].name;
+        if (where_.attribute) {
+            note += '.';
+            note.append(name);
+        } else {
+            note += "['";
+            note.append(name);
+            note += "']";
+        }
+    }
+    add_exception_note(note);
+} catch (...) {  // no memory for the note: the error goes on without it
 }
 
 }  // namespace zj_python

@@ -1,100 +1,56 @@
 #pragma once
-// Reading lists of dicts into plain records.
+// Reading lists of records (dicts, or objects carrying the fields as
+// attributes) into plain records, driven by the record kinds of
+// zj_core/schema.hpp. One reader serves every binding; what differs between
+// bindings (lenient fields, a field optional in one analysis, the wording of
+// time errors, attribute objects) is a ReadOptions value.
 //
-//   KeySet keys{"time", "price", "vol"};            // key objects made once per call
-//   for_each_dict(data, [&](PyObject* item) {        // each item checked to be a dict
-//       Field price = field(item, keys[1]);          // present or not, owned
-//       points.push_back({..., price.f64_or_missing("price")});
+//   const RecordReader reader(zj_core::schema::kTrade);
+//   reader.each(data, [&](Record& r) {
+//       p.time = r.time(0);           // "Missing 'time'" when absent, else the conversion's error
+//       p.price = r.f64(1);
 //   });
 //
-// Items are held by a strong reference while they are read, so user code run
-// by a conversion (a __float__, say) cannot pull them away.
+// Input may change itself while it is read: a key's __eq__, a value's
+// __float__ or __index__ may clear the record, resize it or shrink the list.
+// So every value is owned (a strong reference) from the moment it is found,
+// the list's length is checked before each item, and a dict is never walked
+// while Python code can run. The walk over a record's entries only compares
+// key identities (records built by Python code hold the interned key
+// objects), which runs no Python code; keys not met that way are then looked
+// up one by one, each value owned at once.
+//
+// An error raised while record i is read keeps its class and message and gains
+// one note naming where: "data[500]['price']", "bars[3].close" for an
+// attribute, "data[7]" where no key applies. The argument's name is the one
+// its function's description gives it.
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
+#include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "zj_core/common/time_of_day.hpp"
+#include "zj_core/schema.hpp"
 #include "zj_python/boundary/convert.hpp"
 
 namespace zj_python {
 
-// Interned key objects for one call.
+// Interned key objects for one call (result dicts are filled with them).
 class KeySet {
 public:
     KeySet(std::initializer_list<const char*> names);
     PyObject* operator[](std::size_t i) const { return keys_[i].get(); }
-    const char* name(std::size_t i) const { return names_[i]; }
 
 private:
     std::vector<Ref> keys_;
-    std::vector<const char*> names_;
 };
 
-// One looked-up value: empty when the key is absent.
-class Field {
-public:
-    explicit Field(Ref value) : value_(std::move(value)) {}
-    bool present() const { return static_cast<bool>(value_); }
-    PyObject* get() const { return value_.get(); }
-
-    // Required fields: ValueError "Missing '{name}'" when absent, else the
-    // conversion's own error.
-    double f64(const char* name) const { return to_f64(require(name)); }
-    std::int64_t i64(const char* name) const { return to_i64(require(name)); }
-    std::int32_t i32(const char* name) const { return to_i32(require(name)); }
-    std::string_view str(const char* name) const { return to_str(require(name)); }
-    PyObject* require(const char* name) const;
-
-private:
-    Ref value_;
-};
-
-// dict[key] without calling __getitem__ overrides; lookup errors propagate.
-Field field(PyObject* dict, PyObject* key);
-
-// The values of the first N `keys` in one dict, as a lookup of each key would find them.
-// Records built by Python code hold the very key objects we look up (string
-// literals are interned), so one walk over the entries comparing identities
-// finds them faster than a hash lookup per key; a key not met that way is
-// looked up as usual. The values are held before any of them is converted.
-template <std::size_t N>
-std::array<Field, N> fields(PyObject* dict, const KeySet& keys) {
-    std::array<PyObject*, N> met{};
-    std::size_t hits = 0;
-    Py_ssize_t pos = 0;
-    PyObject *key = nullptr, *value = nullptr;
-    while (hits < N && PyDict_Next(dict, &pos, &key, &value)) {
-        for (std::size_t j = 0; j < N; ++j) {
-            if (key == keys[j]) {
-                met[j] = value;
-                ++hits;
-                break;
-            }
-        }
-    }
-    return [&]<std::size_t... J>(std::index_sequence<J...>) {
-        return std::array<Field, N>{(met[J] ? Field(Ref::borrow(met[J])) : field(dict, keys[J]))...};
-    }(std::make_index_sequence<N>{});
-}
-
-// Number of items of a list (which user code may resize while we read it).
-inline Py_ssize_t list_size(PyObject* list) { return PyList_Size(list); }
-
-// Calls fn(item) for each item of `list`, in order, with the item held; each
-// item must be a dict (TypeError otherwise, without an argument prefix).
-template <class Fn>
-void for_each_dict(PyObject* list, Fn&& fn) {
-    for (Py_ssize_t i = 0; i < PyList_Size(list); ++i) {
-        Ref item = Ref::borrow(PyList_GetItem(list, i));
-        if (!item) throw PyErrOccurred{};
-        require_dict(item.get());
-        fn(item.get());
-    }
-}
+// An error that already carries its record note; rethrown as is by outer readers.
+struct AnnotatedError : PyErrOccurred {};
 
 // Texts of the time-of-day errors; the tick analysis words them differently.
 struct TimeMessages {
@@ -103,8 +59,126 @@ struct TimeMessages {
 };
 inline constexpr TimeMessages kTimeMessages{};
 
-// Reads the time key of an intraday record: a "%H:%M:%S" str, else a
-// datetime.time; TypeError "'time' must be str or datetime.time" otherwise.
-zj_core::TimeOfDay read_time(const Field& value, const TimeMessages& messages = kTimeMessages);
+// Reads an intraday time value: a "%H:%M:%S" str, else a datetime.time;
+// TypeError "'time' must be str or datetime.time" otherwise. NULL is missing.
+zj_core::TimeOfDay read_time(PyObject* value, const TimeMessages& messages = kTimeMessages);
+
+// The failures a lenient read falls back on: a conversion that could not be
+// made (TypeError, ValueError, OverflowError). Anything else
+// (KeyboardInterrupt, MemoryError, RuntimeError, ...) goes on.
+bool conversion_failed() noexcept;
+
+inline constexpr std::size_t kMaxFields = 12;
+using FieldMask = std::uint32_t;
+constexpr FieldMask field_bit(std::size_t k) { return FieldMask{1} << k; }
+
+struct ReadOptions {
+    FieldMask optional = 0;  // fields not required in this reading
+    FieldMask skipped = 0;   // fields this reading never looks up
+    bool attributes = false;  // items that are not dicts are read by attribute
+    const TimeMessages* times = &kTimeMessages;
+};
+
+class RecordReader;
+
+// One record being read: the owned values of its fields (absent ones empty).
+class Record {
+public:
+    bool present(std::size_t k) const { return static_cast<bool>(values_[k]); }
+    // The value of field k (borrowed from the record's own reference), or NULL.
+    PyObject* get(std::size_t k) const { return values_[k].get(); }
+    // The dict or object being read, held for the record's reading.
+    PyObject* item() const { return item_.get(); }
+
+    // Errors raised from now on are reported under field k.
+    void at(std::size_t k);
+    // Required fields: ValueError "Missing '{name}'" when absent, else the
+    // interpreter's conversion error.
+    PyObject* require(std::size_t k);
+    double f64(std::size_t k) { return to_f64(require(k)); }
+    std::int64_t i64(std::size_t k) { return to_i64(require(k)); }
+    std::int32_t i32(std::size_t k) { return to_i32(require(k)); }
+    std::string_view str(std::size_t k) { return to_str(require(k)); }
+    zj_core::TimeOfDay time(std::size_t k);
+    // An optional field: nullopt when absent, else converted (errors raise).
+    std::optional<double> opt_f64(std::size_t k);
+
+    // Lenient fields: the default when absent or when the conversion fails
+    // (see conversion_failed); anything else raises.
+    double f64_or(std::size_t k, double fallback);
+    // A str's text, else "" (a value that is not a str, or unencodable text).
+    std::string text_or_empty(std::size_t k);
+
+private:
+    friend class RecordReader;
+    explicit Record(const RecordReader& reader) : reader_(reader) {}
+    void load_dict(PyObject* dict);
+    void load_attributes(PyObject* object);
+
+    const RecordReader& reader_;
+    Ref item_;
+    std::array<Ref, kMaxFields> values_{};
+};
+
+class RecordReader {
+public:
+    explicit RecordReader(const zj_core::schema::RecordSchema& schema, ReadOptions options = {});
+    RecordReader(const RecordReader&) = delete;
+    RecordReader& operator=(const RecordReader&) = delete;
+
+    const zj_core::schema::RecordSchema& schema() const { return schema_; }
+    const ReadOptions& options() const { return options_; }
+
+    // Calls fn(Record&) for each item of `list`, in order. Each item must be
+    // a dict (TypeError "'int' object is not an instance of 'dict'"), or with
+    // options.attributes any object.
+    template <class Fn>
+    void each(PyObject* list, Fn&& fn) const {
+        where_.argument = argument_name(list);
+        for (Py_ssize_t i = 0; i < PyList_Size(list); ++i) {
+            where_.index = i;
+            where_.key = kNoKey;
+            where_.attribute = false;
+            try {
+                Record record(*this);
+                load(record, list, i);
+                fn(record);
+            } catch (const AnnotatedError&) {
+                throw;
+            } catch (const PyErrOccurred&) {
+                annotate();
+                throw AnnotatedError{};
+            }
+        }
+    }
+
+private:
+    friend class Record;
+    static constexpr std::size_t kNoKey = static_cast<std::size_t>(-1);
+    // Where the reading is, for the note of an error.
+    struct Where {
+        const char* argument = "data";
+        Py_ssize_t index = 0;
+        std::size_t key = kNoKey;
+        bool attribute = false;
+    };
+
+    static const char* argument_name(PyObject* list);
+    void load(Record& record, PyObject* list, Py_ssize_t i) const;
+    void annotate() const noexcept;
+    bool required(std::size_t k) const {
+        return schema_.fields[k].required && (options_.optional & field_bit(k)) == 0;
+    }
+
+    const zj_core::schema::RecordSchema& schema_;
+    ReadOptions options_;
+    std::array<Ref, kMaxFields> keys_{};  // interned field names
+    std::size_t wanted_ = 0;              // fields looked up
+    mutable Where where_;
+};
+
+// Adds `note` to the exception being raised (BaseException.add_note); the
+// exception stays as it was if that fails.
+void add_exception_note(std::string_view note) noexcept;
 
 }  // namespace zj_python

@@ -9,31 +9,22 @@ namespace zj_python::transaction {
 using zj_core::transaction::ScreeningTxPoint;
 using zj_core::transaction::TransactionPoint;
 
-std::vector<TransactionPoint> transaction_points(PyObject* data) {
-    const KeySet keys{"time", "price", "vol", "trade_count", "bs_flag"};
-    std::vector<TransactionPoint> out;
-    out.reserve(static_cast<std::size_t>(list_size(data)));
-    for_each_dict(data, [&](PyObject* item) {
-        const auto f = fields<5>(item, keys);
-        TransactionPoint p;
-        p.time = read_time(f[0]);
-        p.price = f[1].f64("price");
-        p.vol = f[2].i64("vol");
-        p.trade_count = f[3].i32("trade_count");
-        p.bs_flag = f[4].i32("bs_flag");
-        out.push_back(p);
-    });
-    return out;
-}
-
 namespace {
 
-// An int that fits 32 bits, else 1, whatever went wrong.
-std::int32_t orders_or_one(const Field& f) {
-    if (!f.present()) return 1;
+namespace schema = zj_core::schema;
+enum Trade : std::size_t { kTime, kPrice, kVol, kTradeCount, kBsFlag };
+
+// The number of orders behind a screening trade: an int that fits 32 bits,
+// else 1 (absent, not an integer, out of range). An error that is not a failed
+// conversion goes on.
+std::int32_t orders_or_one(Record& r) {
+    r.at(kTradeCount);
+    PyObject* o = r.get(kTradeCount);
+    if (o == nullptr) return 1;
     int overflow = 0;
-    const long long v = PyLong_AsLongLongAndOverflow(f.get(), &overflow);
+    const long long v = PyLong_AsLongLongAndOverflow(o, &overflow);
     if (v == -1 && PyErr_Occurred()) {
+        if (!conversion_failed()) throw PyErrOccurred{};
         PyErr_Clear();
         return 1;
     }
@@ -44,17 +35,33 @@ std::int32_t orders_or_one(const Field& f) {
 
 }  // namespace
 
+std::vector<TransactionPoint> transaction_points(PyObject* data) {
+    const RecordReader reader(schema::kTrade);
+    std::vector<TransactionPoint> out;
+    out.reserve(static_cast<std::size_t>(PyList_Size(data)));
+    reader.each(data, [&](Record& r) {
+        TransactionPoint p;
+        p.time = r.time(kTime);
+        p.price = r.f64(kPrice);
+        p.vol = r.i64(kVol);
+        p.trade_count = r.i32(kTradeCount);
+        p.bs_flag = r.i32(kBsFlag);
+        out.push_back(p);
+    });
+    return out;
+}
+
 std::vector<ScreeningTxPoint> screening_points(PyObject* data) {
-    const KeySet keys{"time", "price", "vol", "trade_count"};
+    const RecordReader reader(schema::kTrade,
+                              {.optional = field_bit(kTradeCount), .skipped = field_bit(kBsFlag)});
     std::vector<ScreeningTxPoint> out;
-    out.reserve(static_cast<std::size_t>(list_size(data)));
-    for_each_dict(data, [&](PyObject* item) {
-        const auto f = fields<4>(item, keys);
+    out.reserve(static_cast<std::size_t>(PyList_Size(data)));
+    reader.each(data, [&](Record& r) {
         ScreeningTxPoint p;
-        p.time = read_time(f[0]);
-        p.price = f[1].f64("price");
-        p.vol = f[2].i64("vol");
-        p.trade_count = orders_or_one(f[3]);
+        p.time = r.time(kTime);
+        p.price = r.f64(kPrice);
+        p.vol = r.i64(kVol);
+        p.trade_count = orders_or_one(r);
         out.push_back(p);
     });
     return out;
