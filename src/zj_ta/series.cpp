@@ -1,5 +1,6 @@
 #include "zj_ta/series.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <stdexcept>
@@ -72,6 +73,28 @@ bool native_float64_format(const char* f) {
     return f[0] == 'd' && f[1] == '\0';
 }
 
+// Reserved ahead for an iterable's values at most; more grow as they come.
+constexpr std::size_t kMaxReserve = std::size_t{1} << 20;
+
+// A set, a frozenset, a dict or any other mapping.
+bool unordered(PyObject* o) {
+    if (PyAnySet_Check(o) || PyDict_Check(o)) return true;
+    static PyObject* mapping = nullptr;  // collections.abc.Mapping, for the process
+    if (!mapping) {
+        Ref abc = Ref::check(PyImport_ImportModule("collections.abc"));
+        mapping = Ref::check(PyObject_GetAttrString(abc.get(), "Mapping")).release();
+    }
+    const int is = PyObject_IsInstance(o, mapping);
+    if (is < 0) throw PyErrOccurred{};
+    return is == 1;
+}
+
+// An int for a count or a code; a bool is a truth value, not a number here.
+std::int64_t to_int_not_bool(PyObject* o) {
+    if (PyBool_Check(o)) raise_type_error("expected an int, not bool");
+    return zj_python::to_i64(o);
+}
+
 }  // namespace
 
 SeriesIn::SeriesIn(PyObject* o) {
@@ -117,17 +140,23 @@ SeriesIn::SeriesIn(PyObject* o) {
         return;
     }
 
+    const std::string not_series = "expected a 1-D float64 buffer or a sequence of numbers, not " + type_name(o);
+    // Sets and mappings iterate in an order of their own, not as a series.
+    if (!PyList_Check(o) && !PyTuple_Check(o) && unordered(o)) raise_type_error(not_series);
     Ref iter(PyObject_GetIter(o));
     if (!iter) {
         if (!PyErr_ExceptionMatches(PyExc_TypeError)) throw PyErrOccurred{};
         PyErr_Clear();
-        raise_type_error("expected a 1-D float64 buffer or a sequence of numbers, not " + type_name(o));
+        raise_type_error(not_series);
     }
+    // A length hint only: a __len__ may say anything.
     const Py_ssize_t hint = PyObject_Size(o);
-    if (hint < 0)
+    if (hint < 0) {
+        if (!PyErr_ExceptionMatches(PyExc_Exception)) throw PyErrOccurred{};
         PyErr_Clear();
-    else
-        copy_.reserve(static_cast<std::size_t>(hint));
+    } else {
+        copy_.reserve(std::min(static_cast<std::size_t>(hint), kMaxReserve));
+    }
     while (Ref item{PyIter_Next(iter.get())}) {
         try {
             copy_.push_back(zj_python::to_f64(item.get()));
@@ -149,13 +178,13 @@ void BufferView::acquire(PyObject* o, int flags) {
 }
 
 std::size_t to_period(PyObject* o) {
-    const std::int64_t v = zj_python::to_i64(o);
+    const std::int64_t v = to_int_not_bool(o);
     if (v < 0) raise_value_error("a period must be a non-negative integer, not " + std::to_string(v));
     return static_cast<std::size_t>(v);
 }
 
 indicators::MaType MaTypeParam::convert(PyObject* o) {
-    const std::int64_t v = zj_python::to_i64(o);
+    const std::int64_t v = to_int_not_bool(o);
     if (auto t = indicators::ma_type_from_code(v)) return *t;
     raise_ta_error(indicators::TaError::invalid("matype", std::to_string(v), "must be 0..8"));
 }

@@ -68,11 +68,11 @@ struct Real {
 };
 inline zj_python::clinic::ParamInfo info(const Real& p) { return {p.name, false, {}}; }
 
-// A period: a non-negative int (anything with __index__; floats rejected).
+// A period: a non-negative int (anything with __index__; floats and bools rejected).
 std::size_t to_period(PyObject* o);
 using Period = zj_python::clinic::Scalar<std::size_t, &to_period>;
 
-// A moving-average type code 0..8 (an int or zjkit.ta.MaType member).
+// A moving-average type code 0..8 (an int or zjkit.ta.MaType member, not a bool).
 struct MaTypeParam {
     using value_type = indicators::MaType;
     const char* name;
