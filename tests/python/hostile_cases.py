@@ -27,6 +27,26 @@ NOTE = re.compile(r"^(data|bars|bis|signals_config)\[\d+\](\['\w+'\]|\.\w+)?$")
 WT = {"name": "zj_wavetrend_V260625", "freq": "日线"}
 VOL = {"name": "zj_vol_ratio_V260721"}
 BARS = daily_bars(n=40, seed=3)
+TAPE = day_tape(n=40, seed=5)
+CHART = minute_chart()[:60]
+SNAPSHOTS = auction("staircase")["data"][:60]
+BIS = strokes(12)
+BIS_UNIX = strokes(12, times="unix")
+
+
+def new_object(v):
+    """An equal value that nothing else refers to, so that clearing its record frees it."""
+    if type(v) in (int, float):
+        return v + type(v)(0)
+    if type(v) is str and len(v) > 1:
+        return v[:1] + v[1:]
+    return v
+
+
+def copies(records):
+    """A fresh list of fresh records (sample data are slow to make); the keys
+    stay the interned key objects Python code makes."""
+    return lambda: [{k: new_object(v) for k, v in r.items()} for r in records]
 
 
 class Target:
@@ -107,18 +127,14 @@ def hostile_key(name, act):
     return K(name)
 
 
-def _auction(n=60):
-    return auction("staircase")["data"][:n]
-
-
 def _attr_bars():
-    return [types.SimpleNamespace(**b) for b in daily_bars(n=40, seed=3)]
+    return [types.SimpleNamespace(**b) for b in BARS]
 
 
 # name: (fresh input, call, keys of a record, keys whose values are converted)
 FUNCTIONS = {
     "generate_zj_signals.bars": (
-        lambda: daily_bars(n=40, seed=3),
+        copies(BARS),
         lambda x: native.generate_zj_signals([VOL, WT], x),
         ["dt", "open", "high", "low", "close", "vol", "amount"],
         ["open", "high", "low", "close", "vol", "amount"]),
@@ -127,7 +143,7 @@ FUNCTIONS = {
         lambda x: native.generate_zj_signals(x, BARS),
         ["name", "freq", "params"], []),
     "generate_all_signals.bars": (
-        lambda: daily_bars(n=40, seed=3),
+        copies(BARS),
         lambda x: native.generate_all_signals(x, [VOL]),
         ["dt", "close", "vol"], ["close", "vol"]),
     "generate_all_signals.objects": (
@@ -139,42 +155,42 @@ FUNCTIONS = {
         lambda x: native.generate_all_signals(BARS, x),
         ["name", "freq", "n1"], []),
     "trans_analysis": (
-        lambda: day_tape(n=40, seed=5),
+        copies(TAPE),
         lambda x: native.trans_analysis(x, 10.0, 10.6, 9.6),
         ["time", "price", "vol", "trade_count", "bs_flag"],
         ["time", "price", "vol", "trade_count", "bs_flag"]),
     "trans_breakout": (
-        lambda: day_tape(n=40, seed=5),
+        copies(TAPE),
         lambda x: native.trans_breakout(x, 10.2),
         ["time", "price", "vol", "trade_count", "bs_flag"],
         ["time", "price", "vol", "trade_count", "bs_flag"]),
     "screening_metrics": (
-        lambda: day_tape(n=40, seed=5),
+        copies(TAPE),
         native.screening_metrics,
         ["time", "price", "vol", "trade_count"],
         ["time", "price", "vol", "trade_count"]),
     "tick_analysis": (
-        lambda: minute_chart()[:60],
+        copies(CHART),
         lambda x: native.tick_analysis(x, 10.0),
         ["time", "price", "avg", "vol", "momentum"],
         ["time", "price", "avg", "vol", "momentum"]),
     "auction_scan": (
-        _auction,
+        copies(SNAPSHOTS),
         lambda x: native.auction_scan(x, pre_close=10.0),
         ["time", "price", "matched", "unmatched"],
         ["time", "price", "matched", "unmatched"]),
     "auction_false_sell": (
-        _auction,
+        copies(SNAPSHOTS),
         native.auction_false_sell,
         ["time", "price", "matched", "unmatched"],
         ["time", "price", "matched", "unmatched"]),
     "get_zs_seq": (
-        lambda: strokes(12),
+        copies(BIS),
         native.get_zs_seq,
         ["direction", "high", "low", "sdt", "edt"],
         ["high", "low"]),
     "get_zs_seq.unix": (
-        lambda: strokes(12, times="unix"),
+        copies(BIS_UNIX),
         native.get_zs_seq,
         ["direction", "high", "low", "sdt_ts", "edt_ts"],
         ["high", "low", "sdt_ts", "edt_ts"]),
