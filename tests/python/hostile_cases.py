@@ -139,7 +139,7 @@ FUNCTIONS = {
         ["dt", "open", "high", "low", "close", "vol", "amount"],
         ["open", "high", "low", "close", "vol", "amount"]),
     "generate_zj_signals.signals_config": (
-        lambda: [dict(VOL), dict(WT), {"name": "zj_wavetrend_V260625", "params": {"n1": "9"}}],
+        copies([VOL, WT, {"name": "zj_wavetrend_V260625", "params": {"n1": "9"}}]),
         lambda x: native.generate_zj_signals(x, BARS),
         ["name", "freq", "params"], []),
     "generate_all_signals.bars": (
@@ -151,7 +151,7 @@ FUNCTIONS = {
         lambda x: native.generate_all_signals(x, [VOL]),
         [], []),
     "generate_all_signals.signals_config": (
-        lambda: [dict(VOL), {"name": "zj_wavetrend_V260625", "n1": 9, "freq": "F"}, {**VOL, "freq": "F"}],
+        copies([VOL, {**WT, "n1": 9, "freq": "F"}, {**VOL, "freq": "F"}]),
         lambda x: native.generate_all_signals(BARS, x),
         ["name", "freq", "n1"], []),
     "trans_analysis": (
@@ -257,8 +257,8 @@ def hostile_item(item, act):
     return Bar()
 
 
-JUNK = [None, "x", "", b"09:30:00", math.nan, math.inf, -math.inf, -1, 0, 2**31, 2**63, 2**70, -2**70,
-        True, [], {}, (), 1.5, "09:30:00", "9:30", "向上", "Up", dt.time(9, 30), object()]
+JUNK = [None, "x", "", b"09:30:00", math.nan, math.inf, -math.inf, -1, 0, 2**31, 2**63, 2**70,
+        -2**70, True, [], {}, (), 1.5, "09:30:00", "9:30", "向上", "Up", dt.time(9, 30), object()]
 
 
 def mutate(rng, data, keys):
