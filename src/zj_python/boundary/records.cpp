@@ -88,7 +88,10 @@ KeySet::KeySet(std::initializer_list<const char*> names) {
 
 void Record::at(std::size_t k) { reader_.where_.key = k; }
 
+Kind Record::kind_of(std::size_t k) const { return reader_.schema_.fields[k].kind; }
+
 PyObject* Record::require(std::size_t k) {
+    assert(reader_.required(k));  // optional fields are read with opt_f64, get or a lenient form
     at(k);
     if (!values_[k]) {
         std::string msg = "Missing '";
@@ -106,6 +109,7 @@ zj_core::TimeOfDay Record::time(std::size_t k) {
 }
 
 std::optional<double> Record::opt_f64(std::size_t k) {
+    assert(kind_of(k) == Kind::Float && !reader_.required(k));
     at(k);
     if (!values_[k]) return std::nullopt;
     return to_f64(values_[k].get());

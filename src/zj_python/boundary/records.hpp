@@ -83,6 +83,8 @@ class RecordReader;
 
 // One record being read: the owned values of its fields (absent ones empty).
 class Record {
+    using Kind = zj_core::schema::Kind;
+
 public:
     bool present(std::size_t k) const { return static_cast<bool>(values_[k]); }
     // The value of field k (borrowed from the record's own reference), or NULL.
@@ -95,10 +97,10 @@ public:
     // Required fields: ValueError "Missing '{name}'" when absent, else the
     // interpreter's conversion error.
     PyObject* require(std::size_t k);
-    double f64(std::size_t k) { return to_f64(require(k)); }
-    std::int64_t i64(std::size_t k) { return to_i64(require(k)); }
-    std::int32_t i32(std::size_t k) { return to_i32(require(k)); }
-    std::string_view str(std::size_t k) { return to_str(require(k)); }
+    double f64(std::size_t k) { return to_f64(require(k, Kind::Float)); }
+    std::int64_t i64(std::size_t k) { return to_i64(require(k, Kind::Int)); }
+    std::int32_t i32(std::size_t k) { return to_i32(require(k, Kind::Int)); }
+    std::string_view str(std::size_t k) { return to_str(require(k, Kind::Text)); }
     zj_core::TimeOfDay time(std::size_t k);
     // An optional field: nullopt when absent, else converted (errors raise).
     std::optional<double> opt_f64(std::size_t k);
@@ -112,6 +114,12 @@ public:
 private:
     friend class RecordReader;
     explicit Record(const RecordReader& reader) : reader_(reader) {}
+    // require(k), for a conversion meant for fields of `kind`.
+    PyObject* require(std::size_t k, [[maybe_unused]] Kind kind) {
+        assert(kind_of(k) == kind);
+        return require(k);
+    }
+    Kind kind_of(std::size_t k) const;
     void load_dict(PyObject* dict);
     void load_attributes(PyObject* object);
 
