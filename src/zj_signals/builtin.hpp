@@ -46,7 +46,7 @@ std::vector<double> column(std::span<const BarPoint> bars, double BarPoint::*fie
 // Mean of values[i - n + 1 .. i], summed in index order (n >= 1, i >= n - 1).
 // Summing each window afresh keeps every mean exact to its own window: a NaN
 // or infinity affects only the windows that hold it, and no rounding drift
-// accumulates along the series.
+// accumulates along the series. A window of equal values gives that value.
 double window_mean(std::span<const double> values, std::size_t i, std::size_t n);
 
 }  // namespace zj_signals::builtin
