@@ -94,8 +94,7 @@ def _draw(fig, data, marks, scan, fs, threshold, pre_close, limit_up, limit_down
     unmatched.bar(t, u, width=width, color=colours, gid="unmatched")
     unmatched.axhline(0, color="#555555", linewidth=0.6)
     unmatched.set_ylabel("未匹配量 (手)")
-    unmatched.text(0.005, 0.97, "红: 买方剩余  绿: 卖方剩余", transform=unmatched.transAxes, fontsize=8,
-                   va="top", color="#555555")
+    unmatched.set_title("红: 买方剩余  绿: 卖方剩余", loc="left", fontsize=8, fontweight="normal", pad=2)
 
     for ax in (price, matched, unmatched):
         ax.axvline(_CANCEL_STOP, color="#8e44ad", linewidth=1.2, linestyle="-.", gid="cancel_stop")

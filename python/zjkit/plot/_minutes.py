@@ -70,7 +70,9 @@ def _draw(fig, data, grade, marks, pre_close, sym) -> None:
     if grade is not None:
         pos = grade["close_pos"]
         price_ax.plot([n - 1], [price[-1]], "o", color=c.ACCENT, ms=7, zorder=5, gid="close")
-        price_ax.annotate(f"收盘位置 {pos:.2f}", (n - 1, price[-1]), xytext=(-40, 40), textcoords="offset points",
+        price_ax.annotate(f"收盘位置 {pos:.2f}", (n - 1, price[-1]), textcoords="offset points",
+                          # on the side the day's line did not come from
+                          xytext=(-50, -22) if pos < 0.5 else (-50, 22), va="top" if pos < 0.5 else "bottom",
                           ha="right", fontsize=9, color=c.ACCENT, fontweight="bold",
                           arrowprops={"arrowstyle": "-", "color": c.ACCENT, "lw": 0.8})
     c.set_ylim(price_ax, shown, pad=0.08)

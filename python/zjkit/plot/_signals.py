@@ -6,7 +6,8 @@ from typing import Any
 
 import numpy as np
 from matplotlib.collections import LineCollection, PolyCollection
-from matplotlib.colors import to_rgb
+from matplotlib import colormaps
+from matplotlib.colors import to_hex, to_rgb
 from matplotlib.figure import Figure
 from matplotlib.patches import Patch
 
@@ -18,12 +19,13 @@ DEFAULT_LABELS = ("其他", "任意", "任意")
 UNREGISTERED = "未注册"
 _BLANK = "#ffffff"
 _QUIET = "#e3e3e3"
-# One palette per label level, so that v1, v2 and v3 strips read apart.
+# One palette per label level, so that v1, v2 and v3 strips read apart; each
+# long enough for the labels of any built-in signal.
+_TAB = [to_hex(x) for x in colormaps["tab20"].colors + colormaps["tab20b"].colors]
 _PALETTES = [
-    ["#c0392b", "#2e86c1", "#27ae60", "#f39c12", "#8e44ad", "#16a085", "#d35400", "#2c3e50",
-     "#e84393", "#7f8c8d"],
-    ["#e67e22", "#3498db", "#1abc9c", "#9b59b6", "#e74c3c", "#34495e", "#f1c40f", "#95a5a6"],
-    ["#ff9f9f", "#9fd3ff", "#b5e7a0", "#ffd59f", "#d5b3ff", "#a0e7e5", "#f6c6ea", "#cccccc"],
+    ["#c0392b", "#2e86c1", "#27ae60", "#f39c12", "#8e44ad", "#16a085", "#d35400", "#2c3e50"] + _TAB,
+    ["#e67e22", "#3498db", "#1abc9c", "#9b59b6", "#e74c3c", "#34495e", "#f1c40f", "#95a5a6"] + _TAB[::-1],
+    ["#ff9f9f", "#9fd3ff", "#b5e7a0", "#ffd59f", "#d5b3ff", "#a0e7e5", "#f6c6ea", "#cccccc"] + _TAB[1::2],
 ]
 
 
@@ -73,11 +75,18 @@ def _band(per_bar: list[dict | None]) -> tuple[np.ndarray, list[list[tuple[str, 
     return image, legend
 
 
+def _column(bars: list[dict], key: str) -> np.ndarray:
+    """A bar field as drawn: a number that is not one is left out (NaN)."""
+    out = np.full(len(bars), np.nan)
+    for i, b in enumerate(bars):
+        v = b.get(key) if isinstance(b, dict) else None
+        if isinstance(v, (int, float)) and not isinstance(v, bool):
+            out[i] = float(v)
+    return out
+
+
 def _candles(ax, bars: list[dict]) -> None:
-    o = np.array([float(b.get("open", 0.0) or 0.0) for b in bars])
-    h = np.array([float(b.get("high", 0.0) or 0.0) for b in bars])
-    lo = np.array([float(b.get("low", 0.0) or 0.0) for b in bars])
-    cl = np.array([float(b.get("close", 0.0) or 0.0) for b in bars])
+    o, h, lo, cl = (_column(bars, k) for k in ("open", "high", "low", "close"))
     x = np.arange(len(bars), dtype=float)
     up = cl >= o
     colours = np.where(up, c.UP, c.DOWN)
@@ -95,9 +104,7 @@ def _candles(ax, bars: list[dict]) -> None:
 
 
 def _volume(ax, bars: list[dict]) -> None:
-    v = np.array([float(b.get("vol", 0.0) or 0.0) for b in bars])
-    o = np.array([float(b.get("open", 0.0) or 0.0) for b in bars])
-    cl = np.array([float(b.get("close", 0.0) or 0.0) for b in bars])
+    v, o, cl = (_column(bars, k) for k in ("vol", "open", "close"))
     x = np.arange(len(bars), dtype=float)
     w = 0.35
     zero = np.zeros_like(v)
@@ -201,7 +208,7 @@ def _draw(bars, configs, per_signal, symbol, figsize, dpi) -> Figure:
 def _legend(ax, legend: list[list[tuple[str, str]]]) -> None:
     """One column per strip: v1's labels, then v2's, then v3's."""
     rows = max((len(col) for col in legend), default=0)
-    rows = min(rows, 8)
+    rows = min(rows, 10)
     if rows == 0:
         return
     handles, texts = [], []
