@@ -53,13 +53,14 @@ def _records_per_bar(records: list[dict], n: int) -> list[dict | None]:
 
 def _band(per_bar: list[dict | None]) -> tuple[np.ndarray, list[list[tuple[str, str]]]]:
     """RGB image of the three label strips and, per strip, (label, colour)
-    in order of first appearance."""
+    from the most frequent label down, the quiet labels last."""
     n = len(per_bar)
     image = np.ones((3, max(n, 1), 3))
     legend: list[list[tuple[str, str]]] = []
     for level in range(3):
         key = f"v{level + 1}"
         colours: dict[str, str] = {}
+        counts: dict[str, int] = {}
         palette = _PALETTES[level]
         for i, rec in enumerate(per_bar):
             if rec is None:
@@ -69,9 +70,11 @@ def _band(per_bar: list[dict | None]) -> tuple[np.ndarray, list[list[tuple[str, 
                 if label not in colours:
                     quiet = label in (DEFAULT_LABELS[level], UNREGISTERED)
                     colours[label] = _QUIET if quiet else palette[len(colours) % len(palette)]
+                counts[label] = counts.get(label, 0) + 1
                 rgb = to_rgb(colours[label])
             image[level, i] = rgb
-        legend.append(list(colours.items()))
+        order = sorted(colours, key=lambda label: (colours[label] == _QUIET, -counts[label]))
+        legend.append([(label, colours[label]) for label in order])
     return image, legend
 
 
@@ -151,7 +154,7 @@ def _draw(bars, configs, per_signal, symbol, figsize, dpi) -> Figure:
     k = len(configs)
     width, height = figsize
     grid = fig.add_gridspec(2 + k, 1, height_ratios=[4.0, 1.2] + [1.0] * k, left=0.75 / width,
-                            right=1 - 2.3 / width, top=1 - 0.75 / height, bottom=0.45 / height,
+                            right=1 - 2.3 / width, top=1 - 0.6 / height, bottom=0.45 / height,
                             hspace=0.35)
     price = fig.add_subplot(grid[0])
     volume = fig.add_subplot(grid[1], sharex=price)
@@ -190,7 +193,8 @@ def _draw(bars, configs, per_signal, symbol, figsize, dpi) -> Figure:
         if why:
             notes.append(f"{_short(name)}: {why}")
             ax.text(0.5, 0.5, why, transform=ax.transAxes, ha="center", va="center", fontsize=9, color="#555555")
-        _legend(ax, legend)
+        room = ax.get_position().height * fig.get_figheight() * 72  # points
+        _legend(ax, legend, max(2, int(room / 9.5)))
         if j < k - 1:
             ax.tick_params(labelbottom=False)
         else:
@@ -205,10 +209,11 @@ def _draw(bars, configs, per_signal, symbol, figsize, dpi) -> Figure:
     return fig
 
 
-def _legend(ax, legend: list[list[tuple[str, str]]]) -> None:
-    """One column per strip: v1's labels, then v2's, then v3's."""
+def _legend(ax, legend: list[list[tuple[str, str]]], room: int) -> None:
+    """One column per strip: v1's labels, then v2's, then v3's, at most
+    `room` rows (the last one then says how many more there are)."""
     rows = max((len(col) for col in legend), default=0)
-    rows = min(rows, 10)
+    rows = min(rows, room)
     if rows == 0:
         return
     handles, texts = [], []
