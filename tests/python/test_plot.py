@@ -102,6 +102,25 @@ def test_tape_marks_follow_the_callers_order():
     assert len({c for c in moved["split_cluster"] if c >= 0}) == r["split_clusters"]
 
 
+def trade(clock, flag, vol, price=10.0):
+    return {"time": clock, "price": price, "vol": vol, "trade_count": 1, "bs_flag": flag}
+
+
+def test_tape_marks_name_each_trade():
+    filler = [trade(f"10:{k:02d}:00", 2, 100) for k in range(20)]
+    run = [trade(f"11:00:0{k}", 0, 1000) for k in range(5)]
+    pair = [trade("13:30:00", 0, 2000, 10.5), trade("13:30:03", 1, 1900, 10.51)]
+    tape = pair + filler[:10] + run + filler[10:]  # out of time order
+    marks = _engine.tape_marks(tape, PRE, 10.6, 9.9)
+    in_run = range(12, 17)
+    assert marks["split_cluster"] == [0 if k in in_run else -1 for k in range(len(tape))]
+    assert marks["matched_with"] == [1, 0] + [-1] * (len(tape) - 2)
+    assert marks["large"] == [True, True] + [False] * (len(tape) - 2)
+    assert not any(marks["institutional"])
+    assert marks["time"][:2] == [48600.0, 48603.0]
+    assert _engine.tape_marks(tape[:19], PRE, 10.6, 9.9) is None
+
+
 def test_minutes_marks_and_grade():
     fig = DRAW["minutes"](CHART)
     r = _native.tick_analysis(CHART, PRE)

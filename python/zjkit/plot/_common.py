@@ -113,11 +113,22 @@ def apply_font(artist: Figure | Axes) -> None:
     if family is None:
         return
     families = [family, "DejaVu Sans"]
-    for text in artist.findobj(Text):
-        text.set_fontfamily(families)
     axes = artist.axes if isinstance(artist, Figure) else [artist]
+    # The texts are gathered by hand: walking the artist tree would make
+    # every tick of every axis long before it is drawn.
+    texts: list[Text] = []
+    if isinstance(artist, Figure):
+        texts += [t for t in (artist._suptitle, *artist.texts) if t is not None]
     for ax in axes:
+        texts += [ax.title, ax._left_title, ax._right_title, *ax.texts]
+        for axis in (ax.xaxis, ax.yaxis):
+            texts += [axis.label, axis.offsetText]
+        legend = ax.get_legend()
+        if legend is not None:
+            texts += legend.get_texts()
         ax.tick_params(which="both", labelfontfamily=families)
+    for text in texts:
+        text.set_fontfamily(families)
 
 
 def figure(figsize: tuple[float, float], dpi: float) -> Figure:

@@ -9,7 +9,6 @@ from matplotlib.collections import LineCollection, PolyCollection
 from matplotlib import colormaps
 from matplotlib.colors import to_hex, to_rgb
 from matplotlib.figure import Figure
-from matplotlib.patches import Patch
 
 from zjkit import _native
 from zjkit.plot import _common as c
@@ -209,21 +208,38 @@ def _draw(bars, configs, per_signal, symbol, figsize, dpi) -> Figure:
     return fig
 
 
+def _text_width(text: str, size: float) -> float:
+    """Width of a label in points, near enough to lay out columns: CJK
+    characters are square, others about half as wide."""
+    return sum(size if ord(ch) > 0x2E80 else 0.55 * size for ch in text)
+
+
 def _legend(ax, legend: list[list[tuple[str, str]]], room: int) -> None:
-    """One column per strip: v1's labels, then v2's, then v3's, at most
-    `room` rows (the last one then says how many more there are)."""
+    """One column per strip right of the band: v1's labels, then v2's, then
+    v3's, at most `room` rows (the last one then says how many more there
+    are). Laid out directly rather than by matplotlib's legend, which would
+    measure every entry several times per draw."""
     rows = max((len(col) for col in legend), default=0)
     rows = min(rows, room)
     if rows == 0:
         return
-    handles, texts = [], []
+    size, step, swatch = 7.0, 9.5, 7.0  # points
+    box = ax.get_position()
+    fig = ax.figure
+    width = box.width * fig.get_figwidth() * 72
+    height = box.height * fig.get_figheight() * 72
+    top = (height + rows * step) / 2  # rows centred on the band
+    xs, ys, colours = [], [], []
+    x = 6.0
     for col in legend:
         shown = col[:rows] if len(col) <= rows else col[:rows - 1] + [(f"+{len(col) - rows + 1}", _BLANK)]
-        for label, colour in shown:
-            handles.append(Patch(facecolor=colour, edgecolor="#999999", linewidth=0.3))
-            texts.append(label)
-        for _ in range(rows - len(shown)):
-            handles.append(Patch(visible=False))
-            texts.append("")
-    ax.legend(handles, texts, ncol=3, loc="center left", bbox_to_anchor=(1.005, 0.5), fontsize=7,
-              handlelength=1.0, handleheight=0.8, columnspacing=0.8, labelspacing=0.15, borderaxespad=0)
+        for i, (label, colour) in enumerate(shown):
+            y = top - (i + 0.5) * step
+            xs.append(1 + (x + swatch / 2) / width)
+            ys.append(y / height)
+            colours.append(colour)
+            ax.text(1 + (x + swatch + 3) / width, y / height, label, transform=ax.transAxes, fontsize=size,
+                    va="center_baseline", ha="left", clip_on=False)
+        x += swatch + 3 + max(_text_width(label, size) for label, _ in shown) + 8
+    ax.scatter(xs, ys, s=swatch ** 2, marker="s", c=colours, edgecolors="#999999", linewidths=0.3,
+               transform=ax.transAxes, clip_on=False, gid="legend")
