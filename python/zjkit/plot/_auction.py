@@ -76,7 +76,7 @@ def _draw(fig, data, marks, scan, fs, threshold, pre_close, limit_up, limit_down
     levels = [(pre_close, "昨收", c.NEUTRAL), (limit_up, "涨停", c.UP), (limit_down, "跌停", c.DOWN)]
     shown = list(p)
     for value, name, colour in levels:
-        if value is None:
+        if value is None or not c.finite([value]):
             continue
         # A limit far from the auction's prices would squash the price line.
         if c.finite(p) and abs(value - float(np.nanmedian(p))) > 0.06 * abs(value):

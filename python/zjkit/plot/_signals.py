@@ -139,7 +139,8 @@ def signals(bars: Any, signals: Any, *, symbol: str | None = None,
     """
     with c.style():
         bars = c.records(bars, symbol, "bars")
-        configs = [_config(s) for s in (signals if isinstance(signals, list) else [signals])]
+        one = isinstance(signals, (str, dict))
+        configs = [_config(s) for s in ([signals] if one else signals)]
         # One call per configuration keeps each signal's records apart.
         per_signal = [_native.generate_zj_signals([cfg], bars) for cfg in configs]
         fig = _draw(bars, configs, per_signal, symbol, figsize, dpi)

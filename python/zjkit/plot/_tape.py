@@ -83,7 +83,7 @@ def _draw(ax, data, verdict, marks, pre_close, breakout_price, breakout, sym) ->
         ax.axhline(pre_close, color=c.NEUTRAL, linestyle=":", linewidth=0.9)
         ax.text(240.5, pre_close, f" 昨收 {pre_close:.2f}", fontsize=8, color=c.NEUTRAL, va="center")
         shown.append(pre_close)
-    if breakout_price is not None:
+    if breakout_price is not None and c.finite([breakout_price]):
         ax.axhline(breakout_price, color=c.ACCENT, linestyle="--", linewidth=1.2, gid="breakout")
         what = "too few trades in the zone" if breakout is None else \
             f"{breakout['classification']} {breakout['confidence']:.0f}"

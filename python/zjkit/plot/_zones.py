@@ -67,7 +67,9 @@ def _draw(ax: Axes, read: list[dict], zs: list[dict], sym: str) -> None:
     c.set_ylim(ax, prices, pad=0.08)
     xs = [p[0] for p in ends]
     span = (max(xs) - min(xs)) or 1.0
-    ax.set_xlim(min(xs) - span * 0.02, max(xs) + span * 0.05)
+    # Dates matplotlib can label: years 1 to 9999.
+    first, last = mdates.date2num(_dt.datetime(1, 1, 2)), mdates.date2num(_dt.datetime(9999, 12, 30))
+    ax.set_xlim(max(first, min(xs) - span * 0.02), min(last, max(xs) + span * 0.05))
     locator = mdates.AutoDateLocator(minticks=4, maxticks=9)
     ax.xaxis.set_major_locator(locator)
     ax.xaxis.set_major_formatter(mdates.ConciseDateFormatter(locator))
