@@ -29,9 +29,11 @@ STROKES = sample.strokes(24, seed=3)
 SIGNALS = ["zj_wavetrend_zone_V260724", {"name": "zj_ttm_squeeze_V260711", "freq": "日线"}]
 
 
+LIMITS = {k: AUCTION[k] for k in ("open_price", "pre_close", "limit_up", "limit_down")}
+
+
 def auction_fig(data, **kw):
-    limits = {k: AUCTION[k] for k in ("open_price", "pre_close", "limit_up", "limit_down")}
-    return plot.auction(data, **limits, **kw)
+    return plot.auction(data, **LIMITS, **kw)
 
 
 # kind -> a call drawing it from its input
@@ -137,7 +139,7 @@ def test_zones_rectangles_are_the_zones():
 
 def test_auction_title_has_class_and_false_sell_verdict():
     fig = DRAW["auction"](AUCTION["data"], threshold=60)
-    s = _native.auction_scan(AUCTION["data"], 60, *(AUCTION[k] for k in ("open_price", "pre_close")))
+    s = _native.auction_scan(AUCTION["data"], 60, **LIMITS)
     f = _native.auction_false_sell(AUCTION["data"], 60)
     assert s["morphology"] in title(fig)
     assert f"假卖单 {f['score']}" in title(fig)
@@ -237,7 +239,8 @@ def test_chinese_labels_have_a_font_or_a_warning():
     family = plot.cjk_font()
     if family is None:
         pytest.skip("no CJK font on this machine (see the warning test)")
-    path = font_manager.findfont(font_manager.FontProperties(family=family), fallback_to_default=False)
+    face = font_manager.FontProperties(family=family)
+    path = font_manager.findfont(face, fallback_to_default=False)
     assert FT2Font(path).get_char_index(ord("突")) != 0
     with warnings.catch_warnings(record=True) as seen:
         warnings.simplefilter("always")
