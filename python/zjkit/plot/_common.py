@@ -166,7 +166,8 @@ def records(data: Any, symbol: str | None, what: str) -> list[dict]:
     """The list of dicts an analysis takes, from a list of dicts or a table
     (pandas, polars, pyarrow), keeping the rows of `symbol` when the data has
     a symbol column. Lists of dicts pass through untouched, so the analysis
-    sees exactly what the caller gave."""
+    sees exactly what the caller gave, and so does anything else: the analysis
+    then raises its own error for it."""
     if isinstance(data, list):
         rows = data
         frame = False
@@ -176,6 +177,8 @@ def records(data: Any, symbol: str | None, what: str) -> list[dict]:
         rows, frame = data.to_pylist(), True
     elif hasattr(data, "to_dict") and hasattr(data, "columns"):  # pandas
         rows, frame = data.to_dict("records"), True
+    elif symbol is None:
+        return data  # the analysis says what is wrong with it
     else:
         raise TypeError(f"{what}: expected a list of dicts or a DataFrame/Table, got {type(data).__name__}")
     if frame:
