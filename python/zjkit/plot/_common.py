@@ -150,10 +150,16 @@ _SYMBOL = "symbol"
 
 def _plain(key: str, value: Any) -> Any:
     """A frame cell as the analyses read dict values: times of day as
-    datetime.time, other date-times as "%Y-%m-%d %H:%M:%S" texts, numpy
-    scalars as Python numbers."""
+    datetime.time, other date-times as "%Y-%m-%d %H:%M:%S" texts in UTC,
+    numpy scalars as Python numbers."""
     if isinstance(value, _dt.datetime):  # pandas Timestamps included
-        return value.time() if key == "time" else value.strftime("%Y-%m-%d %H:%M:%S")
+        if value != value:  # NaT: missing, as the analysis will say
+            return None
+        if key == "time":
+            return value.time()
+        if value.tzinfo is not None:  # the readers take date-times as UTC
+            value = value.astimezone(_dt.timezone.utc)
+        return value.strftime("%Y-%m-%d %H:%M:%S")
     if isinstance(value, _dt.date):
         return value.isoformat()
     item = getattr(value, "item", None)
