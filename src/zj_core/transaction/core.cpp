@@ -76,11 +76,11 @@ std::size_t count_split_clusters(std::span<const TransactionPoint> tape,
     return clusters;
 }
 
-}  // namespace
-
-std::optional<TransactionAnalysisResult> analyze_transactions(std::span<const TransactionPoint> points,
-                                                              double pre_close, double high, double low,
-                                                              TradeMarks* marks) {
+// The verdict; with Mark, also the per-trade marks, set in the same passes
+// (a separate instance, so that the verdict alone pays nothing for them).
+template <bool Mark>
+std::optional<TransactionAnalysisResult> analyze(std::span<const TransactionPoint> points, double pre_close,
+                                                 double high, double low, TradeMarks* marks) {
     const std::size_t n = points.size();
     if (n < 20) return std::nullopt;
 
@@ -93,7 +93,7 @@ std::optional<TransactionAnalysisResult> analyze_transactions(std::span<const Tr
     std::vector<TransactionPoint> sorted;
     std::vector<std::size_t> origin;  // tape position -> caller's index, when marking a sorted copy
     if (!std::is_sorted(points.begin(), points.end(), by_sec)) {
-        if (marks) {
+        if constexpr (Mark) {
             origin.resize(n);
             for (std::size_t k = 0; k < n; ++k) origin[k] = k;
             std::stable_sort(origin.begin(), origin.end(),
@@ -112,7 +112,7 @@ std::optional<TransactionAnalysisResult> analyze_transactions(std::span<const Tr
     if (total == 0) return std::nullopt;
     const double total_f = f64(total);
     const auto caller_index = [&](std::size_t k) { return origin.empty() ? k : origin[k]; };
-    if (marks) {
+    if constexpr (Mark) {
         marks->large.assign(n, 0);
         marks->institutional.assign(n, 0);
         marks->split_cluster.assign(n, -1);
@@ -146,7 +146,7 @@ std::optional<TransactionAnalysisResult> analyze_transactions(std::span<const Tr
         neutral_vol += buy || sell ? 0 : p.vol;
 
         if (is_directional(p) && v > large_min) {
-            if (marks) marks->large[caller_index(k)] = 1;
+            if constexpr (Mark) marks->large[caller_index(k)] = 1;
             ++large_count;
             large_vol += p.vol;
             if (buy) {
@@ -157,7 +157,7 @@ std::optional<TransactionAnalysisResult> analyze_transactions(std::span<const Tr
             }
         }
         if (v > inst_min && p.trade_count > 0 && v / static_cast<double>(p.trade_count) > 3000.0) {
-            if (marks && (buy || sell)) marks->institutional[caller_index(k)] = 1;
+            if constexpr (Mark) marks->institutional[caller_index(k)] = buy || sell;
             if (buy) {
                 ++inst_buy_count;
                 inst_buy_vol += p.vol;
@@ -184,9 +184,9 @@ std::optional<TransactionAnalysisResult> analyze_transactions(std::span<const Tr
     const double inst_net_flow_ratio = total > 0 ? f64(inst_buy_vol - inst_sell_vol) / total_f : 0.0;
 
     std::vector<std::pair<std::size_t, std::size_t>> runs, pairs;
-    const std::size_t split_clusters = count_split_clusters(tape, marks ? &runs : nullptr);
-    const std::size_t matched_pairs = find_matched_pairs(tape, marks ? &pairs : nullptr);
-    if (marks) {
+    const std::size_t split_clusters = count_split_clusters(tape, Mark ? &runs : nullptr);
+    const std::size_t matched_pairs = find_matched_pairs(tape, Mark ? &pairs : nullptr);
+    if constexpr (Mark) {
         for (std::size_t c = 0; c < runs.size(); ++c)
             for (std::size_t k = runs[c].first; k < runs[c].second; ++k)
                 marks->split_cluster[caller_index(k)] = static_cast<std::int64_t>(c);
@@ -376,6 +376,15 @@ std::optional<TransactionAnalysisResult> analyze_transactions(std::span<const Tr
     out.last_30min_momentum = round_to(last_30min_momentum, 3);
     out.confidence = round_to(confidence, 3);
     return out;
+}
+
+}  // namespace
+
+std::optional<TransactionAnalysisResult> analyze_transactions(std::span<const TransactionPoint> points,
+                                                              double pre_close, double high, double low,
+                                                              TradeMarks* marks) {
+    return marks ? analyze<true>(points, pre_close, high, low, marks)
+                 : analyze<false>(points, pre_close, high, low, nullptr);
 }
 
 std::optional<BreakoutResult> analyze_breakout(std::span<const TransactionPoint> points, double breakout_price) {
