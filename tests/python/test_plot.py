@@ -2,6 +2,7 @@
 turns bad input into a titled figure or the analysis's own error."""
 
 import io
+import os
 import random
 import subprocess
 import sys
@@ -267,6 +268,16 @@ def run(code):
 def test_import_zjkit_leaves_matplotlib_alone():
     done = run("import sys, zjkit; print('matplotlib' in sys.modules)")
     assert done.stdout.strip() == "False"
+
+
+def test_charts_never_touch_pyplot_or_a_display(tmp_path):
+    code = ("import sys; from zjkit import plot, sample\n"
+            f"plot.zones(sample.strokes(8)).savefig({str(tmp_path / 'z.png')!r})\n"
+            "print('matplotlib.pyplot' in sys.modules)")
+    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
+                          env={**os.environ, "MPLBACKEND": "tkagg", "DISPLAY": ""})
+    assert done.stdout.strip() == "False"
+    assert (tmp_path / "z.png").stat().st_size > 10_000
 
 
 def test_demo_writes_every_kind(tmp_path, capsys):
