@@ -74,5 +74,6 @@ def _draw(ax: Axes, read: list[dict], zs: list[dict], sym: str) -> None:
     ax.xaxis.set_major_locator(locator)
     ax.xaxis.set_major_formatter(mdates.ConciseDateFormatter(locator))
     ax.set_ylabel("价格")
+    ax.set_xlabel("时间 (UTC)")
     ax.set_title(c.titled(sym, f"{len(read)} 笔 (strokes)", f"{len(zs)} 个中枢 (pivot zones)",
                           "rectangles zd..zg, dotted gg/dd"))
