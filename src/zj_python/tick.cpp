@@ -5,36 +5,16 @@
 #include "zj_core/tick/core.hpp"
 #include "zj_python/boundary/bad_data.hpp"
 #include "zj_python/boundary/clinic.hpp"
-#include "zj_python/boundary/records.hpp"
 #include "zj_python/module.hpp"
+#include "zj_python/tick_records.hpp"
 
 namespace zj_python {
 namespace {
 
-// The minute chart words its time errors its own way.
-constexpr TimeMessages kTickTimeMessages{"Missing 'time' field", "Invalid time string '"};
-
-std::vector<zj_core::tick::TickPoint> points_from_dicts(PyObject* data) {
-    enum Minute : std::size_t { kTime, kPrice, kAvg, kVol, kMomentum };
-    const RecordReader reader(zj_core::schema::kMinute, {.times = &kTickTimeMessages});
-    std::vector<zj_core::tick::TickPoint> points;
-    points.reserve(static_cast<std::size_t>(PyList_Size(data)));
-    reader.each(data, [&](Record& r) {
-        zj_core::tick::TickPoint p;
-        p.time = r.time(kTime);
-        p.price = r.f64(kPrice);
-        p.avg = r.opt_f64(kAvg).value_or(p.price);
-        p.vol = r.i64(kVol);
-        p.momentum = r.opt_f64(kMomentum).value_or(0.0);
-        points.push_back(p);
-    });
-    return points;
-}
-
 Ref analyze_tick_chart(PyObject* data, double pre_close, std::optional<double> low_price,
                        double close_pos_threshold) {
     require_reference_price("pre_close", pre_close);
-    const std::vector<zj_core::tick::TickPoint> points = points_from_dicts(data);
+    const std::vector<zj_core::tick::TickPoint> points = tick::tick_points(data);
     require_sound_records(points);
     const auto r = zj_core::tick::analyze_tick_chart(points, low_price.has_value(), pre_close,
                                                      low_price.value_or(0.0), close_pos_threshold);

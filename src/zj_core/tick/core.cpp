@@ -42,7 +42,7 @@ std::string join(const std::vector<std::string>& notes, std::string_view sep) {
 
 std::optional<TickAnalysisResult> analyze_tick_chart(std::span<const TickPoint> points, bool has_low,
                                                      double pre_close, double low_price,
-                                                     double close_pos_threshold) {
+                                                     double close_pos_threshold, MinuteMarks* marks) {
     const std::size_t n = points.size();
     if (n < kMinPoints) return std::nullopt;
 
@@ -94,9 +94,11 @@ std::optional<TickAnalysisResult> analyze_tick_chart(std::span<const TickPoint> 
     // Large minutes: volume above twice the mean.
     const double large_cut = 2.0 * r.mean_vol;
     Wide large_vol = 0, late_vol = 0;
+    if (marks) marks->large.assign(n, 0);
     for (std::size_t i = 0; i < n; ++i) {
         const std::int64_t v = points[i].vol;
         if (!(static_cast<double>(v) > large_cut)) continue;
+        if (marks) marks->large[i] = 1;
         ++r.large_trade_count;
         large_vol += v;
         if (i < kAfternoonStart) ++r.am_large;

@@ -16,8 +16,10 @@ inline constexpr std::size_t kLateStart = 210;
 inline constexpr double kCancelBelow = 40.0;
 
 // Absent with fewer than 10 points. `low_price` is used only when `has_low`.
+// With `marks`, also says which minutes were large (left empty when absent).
 std::optional<TickAnalysisResult> analyze_tick_chart(std::span<const TickPoint> points, bool has_low,
                                                      double pre_close, double low_price,
-                                                     double close_pos_threshold);
+                                                     double close_pos_threshold,
+                                                     MinuteMarks* marks = nullptr);
 
 }  // namespace zj_core::tick

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "zj_core/common/time_of_day.hpp"
 
@@ -39,6 +40,11 @@ struct TickAnalysisResult {
     double vol_std = 0.0;
     double quality_score = 0.0;       // 0..100
     bool should_cancel = false;       // quality_score < 40
+};
+
+// What the grade saw in each minute, by position: the marks a chart draws.
+struct MinuteMarks {
+    std::vector<std::uint8_t> large;  // volume above twice the day's mean
 };
 
 }  // namespace zj_core::tick

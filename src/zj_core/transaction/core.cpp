@@ -37,14 +37,24 @@ std::size_t ceil_share(std::size_t n, std::size_t num, std::size_t den) { return
 
 // Runs of at least 5 same-flag directional trades, each 1 to 3 seconds after
 // the one before and within 30% of its volume. A neutral trade ends the run
-// but does not become the previous trade.
-std::size_t count_split_clusters(std::span<const TransactionPoint> tape) {
+// but does not become the previous trade. With `runs`, each cluster's
+// positions [first, end) are appended.
+std::size_t count_split_clusters(std::span<const TransactionPoint> tape,
+                                 std::vector<std::pair<std::size_t, std::size_t>>* runs = nullptr) {
     std::size_t clusters = 0;
     std::size_t run = 0;
     const TransactionPoint* prev = nullptr;
-    for (const auto& p : tape) {
+    // A run is a stretch of consecutive trades: closing it at position k
+    // covers [k - run, k).
+    const auto close_run = [&](std::size_t k) {
+        if (run < 5) return;
+        ++clusters;
+        if (runs) runs->emplace_back(k - run, k);
+    };
+    for (std::size_t k = 0; k < tape.size(); ++k) {
+        const TransactionPoint& p = tape[k];
         if (!is_directional(p)) {
-            if (run >= 5) ++clusters;
+            close_run(k);
             run = 0;
             continue;
         }
@@ -57,19 +67,20 @@ std::size_t count_split_clusters(std::span<const TransactionPoint> tape) {
         if (continues) {
             ++run;
         } else {
-            if (run >= 5) ++clusters;
+            close_run(k);
             run = 1;
         }
         prev = &p;
     }
-    if (run >= 5) ++clusters;
+    close_run(tape.size());
     return clusters;
 }
 
-}  // namespace
-
-std::optional<TransactionAnalysisResult> analyze_transactions(std::span<const TransactionPoint> points,
-                                                              double pre_close, double high, double low) {
+// The verdict; with Mark, also the per-trade marks, set in the same passes
+// (a separate instance, so that the verdict alone pays nothing for them).
+template <bool Mark>
+std::optional<TransactionAnalysisResult> analyze(std::span<const TransactionPoint> points, double pre_close,
+                                                 double high, double low, TradeMarks* marks) {
     const std::size_t n = points.size();
     if (n < 20) return std::nullopt;
 
@@ -80,9 +91,19 @@ std::optional<TransactionAnalysisResult> analyze_transactions(std::span<const Tr
     };
     std::span<const TransactionPoint> tape = points;
     std::vector<TransactionPoint> sorted;
+    std::vector<std::size_t> origin;  // tape position -> caller's index, when marking a sorted copy
     if (!std::is_sorted(points.begin(), points.end(), by_sec)) {
-        sorted.assign(points.begin(), points.end());
-        std::stable_sort(sorted.begin(), sorted.end(), by_sec);
+        if constexpr (Mark) {
+            origin.resize(n);
+            for (std::size_t k = 0; k < n; ++k) origin[k] = k;
+            std::stable_sort(origin.begin(), origin.end(),
+                             [&](std::size_t a, std::size_t b) { return by_sec(points[a], points[b]); });
+            sorted.reserve(n);
+            for (std::size_t k : origin) sorted.push_back(points[k]);
+        } else {
+            sorted.assign(points.begin(), points.end());
+            std::stable_sort(sorted.begin(), sorted.end(), by_sec);
+        }
         tape = sorted;
     }
 
@@ -90,6 +111,13 @@ std::optional<TransactionAnalysisResult> analyze_transactions(std::span<const Tr
     for (const auto& p : tape) total += p.vol;
     if (total == 0) return std::nullopt;
     const double total_f = f64(total);
+    const auto caller_index = [&](std::size_t k) { return origin.empty() ? k : origin[k]; };
+    if constexpr (Mark) {
+        marks->large.assign(n, 0);
+        marks->institutional.assign(n, 0);
+        marks->split_cluster.assign(n, -1);
+        marks->matched_with.assign(n, -1);
+    }
     const double avg = total_f / static_cast<double>(n);
 
     // Where the day closed.
@@ -108,7 +136,8 @@ std::optional<TransactionAnalysisResult> analyze_transactions(std::span<const Tr
     VolSum win_buy = 0, win_sell = 0, win_total = 0;
     const double large_min = 3.0 * avg;
     const double inst_min = std::fmax(2.0 * avg, 5000.0);
-    for (const auto& p : tape) {
+    for (std::size_t k = 0; k < n; ++k) {
+        const TransactionPoint& p = tape[k];
         const bool buy = is_buy(p), sell = is_sell(p);
         const double v = static_cast<double>(p.vol);
         // Sides alternate unpredictably on a real tape: select, don't branch.
@@ -117,6 +146,7 @@ std::optional<TransactionAnalysisResult> analyze_transactions(std::span<const Tr
         neutral_vol += buy || sell ? 0 : p.vol;
 
         if (is_directional(p) && v > large_min) {
+            if constexpr (Mark) marks->large[caller_index(k)] = 1;
             ++large_count;
             large_vol += p.vol;
             if (buy) {
@@ -127,6 +157,7 @@ std::optional<TransactionAnalysisResult> analyze_transactions(std::span<const Tr
             }
         }
         if (v > inst_min && p.trade_count > 0 && v / static_cast<double>(p.trade_count) > 3000.0) {
+            if constexpr (Mark) marks->institutional[caller_index(k)] = buy || sell;
             if (buy) {
                 ++inst_buy_count;
                 inst_buy_vol += p.vol;
@@ -152,8 +183,18 @@ std::optional<TransactionAnalysisResult> analyze_transactions(std::span<const Tr
     const double inst_buy_vol_ratio = inst_vol > 0 ? f64(inst_buy_vol) / f64(inst_vol) : 0.5;
     const double inst_net_flow_ratio = total > 0 ? f64(inst_buy_vol - inst_sell_vol) / total_f : 0.0;
 
-    const std::size_t split_clusters = count_split_clusters(tape);
-    const std::size_t matched_pairs = find_matched_pairs(tape);
+    std::vector<std::pair<std::size_t, std::size_t>> runs, pairs;
+    const std::size_t split_clusters = count_split_clusters(tape, Mark ? &runs : nullptr);
+    const std::size_t matched_pairs = find_matched_pairs(tape, Mark ? &pairs : nullptr);
+    if constexpr (Mark) {
+        for (std::size_t c = 0; c < runs.size(); ++c)
+            for (std::size_t k = runs[c].first; k < runs[c].second; ++k)
+                marks->split_cluster[caller_index(k)] = static_cast<std::int64_t>(c);
+        for (const auto& [a, b] : pairs) {
+            marks->matched_with[caller_index(a)] = static_cast<std::int64_t>(caller_index(b));
+            marks->matched_with[caller_index(b)] = static_cast<std::int64_t>(caller_index(a));
+        }
+    }
 
     const double last_30min_vol_ratio = total >= 1 ? f64(win_total) / total_f : 0.0;
     const double last_30min_buy_sell_ratio = win_sell > 0   ? f64(win_buy) / f64(win_sell)
@@ -335,6 +376,15 @@ std::optional<TransactionAnalysisResult> analyze_transactions(std::span<const Tr
     out.last_30min_momentum = round_to(last_30min_momentum, 3);
     out.confidence = round_to(confidence, 3);
     return out;
+}
+
+}  // namespace
+
+std::optional<TransactionAnalysisResult> analyze_transactions(std::span<const TransactionPoint> points,
+                                                              double pre_close, double high, double low,
+                                                              TradeMarks* marks) {
+    return marks ? analyze<true>(points, pre_close, high, low, marks)
+                 : analyze<false>(points, pre_close, high, low, nullptr);
 }
 
 std::optional<BreakoutResult> analyze_breakout(std::span<const TransactionPoint> points, double breakout_price) {

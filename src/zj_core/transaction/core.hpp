@@ -13,9 +13,12 @@ namespace zj_core::transaction {
 
 // Verdict on whether the day's move is a genuine breakout. Points may come in
 // any order; they are stably sorted by second of the day on a private copy.
-// Absent for fewer than 20 points or a total volume of exactly 0.
+// Absent for fewer than 20 points or a total volume of exactly 0. With
+// `marks`, also says which trades were large, institutional, in a split-order
+// cluster or in a matched pair (left empty when the result is absent).
 std::optional<TransactionAnalysisResult> analyze_transactions(std::span<const TransactionPoint> points,
-                                                              double pre_close, double high, double low);
+                                                              double pre_close, double high, double low,
+                                                              TradeMarks* marks = nullptr);
 
 // How trading at or above breakout_price × 0.995 supports the breakout. Points
 // are used in the given order. Absent for fewer than 10 points, a total volume

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "zj_core/common/time_of_day.hpp"
 
@@ -59,6 +60,16 @@ struct TransactionAnalysisResult {
     double confidence = 0.0;  // 0..100
     std::string conclusion;   // 真突破 / 疑似突破 / 疑似假突破 / 假突破
     std::string details;      // positives, then "｜风险: " and the risks
+};
+
+// What the verdict saw in each trade, in the caller's order: the marks a chart
+// draws. Filled by analyze_transactions on request, from the same passes that
+// count them.
+struct TradeMarks {
+    std::vector<std::uint8_t> large;          // large directional trade
+    std::vector<std::uint8_t> institutional;  // institution-sized buy or sell
+    std::vector<std::int64_t> split_cluster;  // number of its split-order cluster, or -1
+    std::vector<std::int64_t> matched_with;   // the other trade of its matched pair, or -1
 };
 
 // Confirmation of a breakout above a given price. Nothing is rounded.
