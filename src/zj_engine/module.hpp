@@ -14,4 +14,6 @@ using zj_python::Ref;
 // zj_python::add_function-like helpers of its own.
 using Registration = void (*)(PyObject*);
 
+void register_columns(PyObject* module);
+
 }  // namespace zj_engine
