@@ -571,14 +571,17 @@ bool is_null(const Chunk& c, std::int64_t i) {
     return c.view->buffer_views[0].data.data != nullptr && ArrowArrayViewIsNull(c.view, c.start + i);
 }
 
+// "column 'close'", or "the array" for an unnamed single array.
+std::string label(const Column& col) { return col.name.empty() ? "the array" : "column " + quoted(col.name); }
+
 [[noreturn]] void cannot_read(const Column& col, Kind kind) {
     static constexpr const char* kWant[] = {"numbers", "integers", "text", "times of day", "dates or date-times"};
-    type_error("column " + quoted(col.name) + " has type " + col.type_text + "; expected " +
+    type_error(label(col) + " has type " + col.type_text + "; expected " +
                kWant[static_cast<int>(kind)]);
 }
 
 [[noreturn]] void bad_row(const Column& col, std::size_t row, const std::string& what) {
-    value_error("column " + quoted(col.name) + ", row " + std::to_string(row) + ": " + what);
+    value_error(label(col) + ", row " + std::to_string(row) + ": " + what);
 }
 
 // Calls fn(row, chunk, index-in-view) for every row.
