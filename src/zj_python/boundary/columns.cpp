@@ -535,8 +535,8 @@ void read_mapped(Table& t, PyObject* value, Column& col, Source& src) {
         read_objects(owner, value, col, src);
         return;
     }
-    type_error("column " + quoted(col.name) + " is a " + type_name(value) +
-               ", not an array (a 1-D buffer, an Arrow array, a list)");
+    raise_type_error("column " + quoted(col.name) + " is a " + type_name(value) +
+                     ", not an array (a 1-D buffer, an Arrow array, a list)");
 }
 
 void read_mapping(Table& t, std::vector<Source>& sources, PyObject* mapping) {
@@ -724,11 +724,10 @@ std::optional<std::int64_t> scaled(std::int64_t v, std::int64_t mult, std::int64
 }
 
 // A date or date-time text in the accepted forms.
-std::optional<std::int64_t> parse_time_text(std::string_view s, zj_core::DateTimeReader& reader) {
+std::optional<zj_core::DateTime> parse_time_text(std::string_view s, zj_core::DateTimeReader& reader) {
     zj_core::DateTime t;
-    if (reader.read(s, t)) return to_ns(t);
-    if (auto d = zj_core::parse_date(s)) return to_ns(*d);
-    return std::nullopt;
+    if (reader.read(s, t)) return t;
+    return zj_core::parse_date(s);
 }
 
 void read_datetime(const Column& col, const Source& src, Values& v) {
@@ -780,7 +779,9 @@ void read_datetime(const Column& col, const Source& src, Values& v) {
                         : ArrowArrayViewGetIntUnsafe(c.view, k);
                 const auto d = zj_core::date_from_yyyymmdd(raw);
                 if (!d) bad_row(col, row, std::to_string(raw) + " is not a date written YYYYMMDD");
-                v.own_i64[row] = *to_ns(*d);
+                const auto ns = to_ns(*d);
+                if (!ns) out_of_range(row);
+                v.own_i64[row] = *ns;
             });
             break;
         }
@@ -797,10 +798,12 @@ void read_datetime(const Column& col, const Source& src, Values& v) {
                 } else {
                     s = string_at(c.view, k);
                 }
-                const auto ns = parse_time_text(s, reader);
-                if (!ns)
+                const auto t = parse_time_text(s, reader);
+                if (!t)
                     bad_row(col, row,
                             quoted(s) + " is not a date or date-time (YYYY-MM-DD, YYYYMMDD or YYYY-MM-DD HH:MM:SS)");
+                const auto ns = to_ns(*t);
+                if (!ns) out_of_range(row);
                 v.own_i64[row] = *ns;
             });
             break;
