@@ -247,3 +247,33 @@ def test_sliced_arrow_data_reads_from_the_offset():
     batch = pa.RecordBatch.from_pydict({"close": [1.0, 2.0, 3.0, None], "dt": ["20240101", "20240102", None, None]})
     got = read(batch.slice(1, 1))
     assert got["close"] == [2.0] and got["dt"] == [D20240102]
+
+
+class NoPyarrowFrame(dict):
+    """A DataFrame as pandas without pyarrow presents it: its export fails for want of pyarrow."""
+
+    def __arrow_c_stream__(self, requested_schema=None):
+        raise ImportError("pyarrow is required")
+
+
+class NoPyarrowSeries:
+    def __init__(self, values):
+        self.values = values
+
+    def __arrow_c_stream__(self, requested_schema=None):
+        raise ImportError("pyarrow is required")
+
+    def __array__(self, dtype=None, copy=None):
+        return np.asarray(self.values)
+
+
+def test_without_pyarrow_frames_are_read_as_mappings_of_numpy_columns():
+    frame = NoPyarrowFrame(close=NoPyarrowSeries([1.0, 2.0]), dt=NoPyarrowSeries(["20240102", "20240103"]))
+    got = read(frame)
+    assert got["close"] == [1.0, 2.0]
+    assert got["dt"] == [D20240102, D20240102 + NS_PER_DAY]
+
+
+def test_mapping_of_series_from_any_library():
+    got = read({"close": pd.Series([1.0, 2.0]), "open": pl.Series([3, 4]), "code": pa.array(["a", "b"])})
+    assert got["close"] == [1.0, 2.0] and got["open"] == [3.0, 4.0] and got["symbol"] == ["a", "b"]

@@ -307,6 +307,22 @@ bool read_arrow(Table& t, std::vector<Source>& sources, PyObject* o) {
     return false;
 }
 
+// read_arrow, except that an exporter whose export needs a library that is
+// missing (pandas without pyarrow) is left to another path (`fallback`: it
+// has one, a mapping of columns or numpy's __array__).
+bool read_arrow_or_fall_back(Table& t, std::vector<Source>& sources, PyObject* o, bool fallback) {
+    try {
+        return read_arrow(t, sources, o);
+    } catch (const PyErrOccurred&) {
+        if (!fallback || !PyErr_ExceptionMatches(PyExc_ImportError)) throw;
+        PyErr_Clear();
+        sources.clear();
+        t.columns.clear();
+        t.rows = 0;
+        return false;
+    }
+}
+
 // ---- mappings of arrays -----------------------------------------------------
 
 std::optional<ArrowType> buffer_type(const char* format, Py_ssize_t itemsize) {
@@ -407,14 +423,14 @@ std::pair<std::string, std::string> numpy_dtype(PyObject* o) {
 // numbers a float column; None is null. Anything else leaves the column as
 // Other. Each item is owned while it is converted.
 void read_objects(Owner& owner, PyObject* seq, Column& col, Source& src) {
-    Ref fast = Ref::check(PySequence_Fast(seq, "expected a sequence"));
-    const Py_ssize_t n = PySequence_Size(fast.get());
+    // A tuple: a snapshot that code run by a conversion cannot change.
+    Ref fast = Ref::check(PySequence_Tuple(seq));
+    const Py_ssize_t n = PyTuple_Size(fast.get());
     if (n < 0) throw PyErrOccurred{};
     enum { Unknown, Texts, Ints, Floats, Mixed } what = Unknown;
     for (Py_ssize_t i = 0; i < n && what != Mixed; ++i) {
-        PyObject* item = PySequence_GetItem(fast.get(), i);  // new reference
+        PyObject* item = PyTuple_GetItem(fast.get(), i);  // borrowed from the tuple we hold
         if (!item) throw PyErrOccurred{};
-        Ref held(item);
         if (item == Py_None) continue;
         const auto kind = PyUnicode_Check(item)                        ? Texts
                           : PyBool_Check(item)                         ? Mixed
@@ -444,7 +460,7 @@ void read_objects(Owner& owner, PyObject* seq, Column& col, Source& src) {
     check(ArrowArrayInitFromType(array, type));
     check(ArrowArrayStartAppending(array));
     for (Py_ssize_t i = 0; i < n; ++i) {
-        Ref item = Ref::check(PySequence_GetItem(fast.get(), i));
+        Ref item = Ref::borrow(PyTuple_GetItem(fast.get(), i));
         if (item.get() == Py_None) {
             check(ArrowArrayAppendNull(array, 1));
         } else if (type == NANOARROW_TYPE_STRING) {
@@ -477,7 +493,7 @@ void read_mapped(Table& t, PyObject* value, Column& col, Source& src) {
         Table one;
         one.owner = t.owner;
         std::vector<Source> one_src;
-        if (read_arrow(one, one_src, value)) {
+        if (read_arrow_or_fall_back(one, one_src, value, PyObject_HasAttrString(value, "__array__") == 1)) {
             if (one.columns.size() != 1)
                 raise_type_error("column " + quoted(col.name) + " holds a table of " +
                                  std::to_string(one.columns.size()) + " columns, not one column");
@@ -488,6 +504,14 @@ void read_mapped(Table& t, PyObject* value, Column& col, Source& src) {
             return;
         }
     }
+    Ref as_array;
+    if (!buffer && PyObject_HasAttrString(value, "__array__")) {
+        // pandas Series without pyarrow, and other array-likes: through numpy.
+        as_array = Ref::check(PyObject_CallMethod(value, "__array__", nullptr));
+        owner.refs.push_back(Ref::borrow(as_array.get()));
+        value = as_array.get();
+    }
+    const bool is_buffer = PyObject_CheckBuffer(value);
     const auto [kind, dstr] = numpy_dtype(value);
     if (kind == "M") {
         // datetime64: its int64 values through a view, the unit from the dtype text ("<M8[ns]").
@@ -527,7 +551,7 @@ void read_mapped(Table& t, PyObject* value, Column& col, Source& src) {
         PyErr_Clear();
         return;
     }
-    if (buffer) {
+    if (is_buffer) {
         read_buffer(owner, value, col, src, std::nullopt);
         return;
     }
@@ -870,7 +894,7 @@ Table read_table(PyObject* source) {
     Table t;
     t.owner = std::make_shared<Owner>();
     std::vector<Source> sources;
-    if (!PyObject_CheckBuffer(source) && read_arrow(t, sources, source)) {
+    if (!PyObject_CheckBuffer(source) && read_arrow_or_fall_back(t, sources, source, PyMapping_Check(source) == 1)) {
         for (std::size_t i = 0; i < t.columns.size(); ++i) t.columns[i].length = t.rows;
     } else if (PyMapping_Check(source) && !PyUnicode_Check(source) && !PySequence_Check(source)) {
         read_mapping(t, sources, source);
