@@ -243,6 +243,23 @@ def test_float64_columns_are_read_in_place(make, views):
     assert got["_views"]["close"] is views
 
 
+BAD_CODES = pa.DictionaryArray.from_arrays(pa.array([0, 5]), pa.array(["2024-01-02"]), safe=False)
+
+
+@pytest.mark.parametrize("table, kind, text", [
+    (pa.table({"dt": BAD_CODES}), "bar", "column 'dt', row 1: dictionary index 5 out of range"),
+    (pa.table({"symbol": BAD_CODES}), "bar", "column 'symbol', row 1: dictionary index 5 out of range"),
+    (pa.table({"dt": pa.DictionaryArray.from_arrays(pa.array([0, 1]), pa.array(["2024-01-02", None]))}), "bar",
+     "column 'dt', row 1: missing time"),
+    (pa.table({"time": ["09:30:00"], "price": [1.0], "vol": pa.array([2**63], pa.uint64()),
+               "trade_count": [1], "bs_flag": [0]}), "trade",
+     "column 'vol', row 0: 9223372036854775808 does not fit a 64-bit signed integer"),
+])
+def test_corrupt_or_unrepresentable_cells_raise(table, kind, text):
+    with pytest.raises(ValueError, match=text):
+        read(table, kind)
+
+
 def test_sliced_arrow_data_reads_from_the_offset():
     batch = pa.RecordBatch.from_pydict({"close": [1.0, 2.0, 3.0, None], "dt": ["20240101", "20240102", None, None]})
     got = read(batch.slice(1, 1))

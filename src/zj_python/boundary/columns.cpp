@@ -702,7 +702,9 @@ void read_text(const Column& col, const Source& src, Values& v) {
         for (std::int64_t i = 0; i < c.length; ++i) {
             if (is_null(c, i)) continue;
             const std::int64_t code = ArrowArrayViewGetIntUnsafe(c.view, c.start + i);
-            if (code < 0 || code >= d->length || ArrowArrayViewIsNull(d, code)) continue;
+            if (code < 0 || code >= d->length)
+                bad_row(col, static_cast<std::size_t>(i), "dictionary index " + std::to_string(code) + " out of range");
+            if (ArrowArrayViewIsNull(d, code)) continue;
             v.own_codes[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(code);
         }
     } else {
@@ -722,7 +724,9 @@ void read_text(const Column& col, const Source& src, Values& v) {
                 for (std::int64_t i = 0; i < c.length; ++i, ++row) {
                     if (is_null(c, i)) continue;
                     const std::int64_t code = ArrowArrayViewGetIntUnsafe(c.view, c.start + i);
-                    if (code >= 0 && code < d->length) v.own_codes[row] = remap[static_cast<std::size_t>(code)];
+                    if (code < 0 || code >= d->length)
+                        bad_row(col, row, "dictionary index " + std::to_string(code) + " out of range");
+                    v.own_codes[row] = remap[static_cast<std::size_t>(code)];
                 }
             } else {
                 for (std::int64_t i = 0; i < c.length; ++i, ++row)
@@ -732,6 +736,17 @@ void read_text(const Column& col, const Source& src, Values& v) {
     }
     v.codes = v.own_codes;
     v.dictionary = v.own_dictionary;
+}
+
+// The text of a non-null row of a text column, through its dictionary when
+// it has one (a null entry or an index outside the dictionary is a ValueError).
+std::string_view text_at(const Column& col, const Chunk& c, std::int64_t k, std::size_t row) {
+    const ArrowArrayView* d = c.view->dictionary;
+    if (d == nullptr) return string_at(c.view, k);
+    const std::int64_t code = ArrowArrayViewGetIntUnsafe(c.view, k);
+    if (code < 0 || code >= d->length) bad_row(col, row, "dictionary index " + std::to_string(code) + " out of range");
+    if (ArrowArrayViewIsNull(d, code)) bad_row(col, row, "missing time (null)");
+    return string_at(d, code);
 }
 
 std::optional<std::int64_t> to_ns(const zj_core::DateTime& t) {
@@ -814,14 +829,7 @@ void read_datetime(const Column& col, const Source& src, Values& v) {
             zj_core::DateTimeReader reader;
             each_row(src, [&](std::size_t row, const Chunk& c, std::int64_t k) {
                 if (is_null(c, k - c.start)) null_time(row);
-                std::string_view s;
-                if (src.type == NANOARROW_TYPE_DICTIONARY) {
-                    const std::int64_t code = ArrowArrayViewGetIntUnsafe(c.view, k);
-                    if (ArrowArrayViewIsNull(c.view->dictionary, code)) null_time(row);
-                    s = string_at(c.view->dictionary, code);
-                } else {
-                    s = string_at(c.view, k);
-                }
+                const std::string_view s = text_at(col, c, k, row);
                 const auto t = parse_time_text(s, reader);
                 if (!t)
                     bad_row(col, row,
@@ -850,13 +858,7 @@ void read_time_of_day(const Column& col, const Source& src, Values& v) {
     } else if (col.type == ColumnType::Text) {
         each_row(src, [&](std::size_t row, const Chunk& c, std::int64_t k) {
             if (is_null(c, k - c.start)) null_time(row);
-            std::string_view s;
-            if (src.type == NANOARROW_TYPE_DICTIONARY) {
-                const std::int64_t code = ArrowArrayViewGetIntUnsafe(c.view, k);
-                s = string_at(c.view->dictionary, code);
-            } else {
-                s = string_at(c.view, k);
-            }
+            const std::string_view s = text_at(col, c, k, row);
             zj_core::TimeOfDay t;
             const auto err = zj_core::parse_hms(s, t);
             if (err != zj_core::TimeParseError::None)
