@@ -8,6 +8,7 @@ namespace {
 // One line per area; an area is one file under src/zj_engine/.
 constexpr Registration kRegistrations[] = {
     &register_marks,  // tape_marks, minute_marks, auction_marks
+    &register_columns,
 };
 
 int exec_module(PyObject* module) {

@@ -15,5 +15,6 @@ using zj_python::Ref;
 using Registration = void (*)(PyObject*);
 
 void register_marks(PyObject* module);  // marks.cpp
+void register_columns(PyObject* module);
 
 }  // namespace zj_engine
