@@ -7,7 +7,7 @@ namespace {
 
 // One line per area; an area is one file under src/zj_engine/.
 constexpr Registration kRegistrations[] = {
-    nullptr,
+    &register_signals,
 };
 
 int exec_module(PyObject* module) {

@@ -229,7 +229,9 @@ Groups group_rows(const BarInput& in, bool sort, const Pool& pool) {
         throw InputError("a table of more than 4294967295 rows is not supported");
     Groups g;
     g.order.resize(in.rows);
-    if (in.symbol.empty()) {
+    if (in.rows == 0) {
+        g.offsets = {0};  // no bars, no groups
+    } else if (in.symbol.empty()) {
         std::iota(g.order.begin(), g.order.end(), 0u);
         g.offsets = {0, in.rows};
         g.code = {-1};
@@ -247,8 +249,8 @@ Groups group_rows(const BarInput& in, bool sort, const Pool& pool) {
             const std::size_t begin = std::min(in.rows, r * step), end = std::min(in.rows, begin + step);
             for (std::size_t i = begin; i < end; ++i) {
                 const std::int32_t c = in.symbol[i];
-                if (c < 0 || static_cast<std::size_t>(c) >= codes)
-                    throw zj_core::InternalFailure("symbol code out of range");
+                if (c < 0) throw InputError("row " + std::to_string(i) + ": the symbol is null");
+                if (static_cast<std::size_t>(c) >= codes) throw zj_core::InternalFailure("symbol code out of range");
                 if (counts[r][static_cast<std::size_t>(c)]++ == 0) first[r][static_cast<std::size_t>(c)] =
                     static_cast<std::uint32_t>(i);
             }

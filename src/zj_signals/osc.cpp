@@ -24,7 +24,7 @@ constexpr ParamSpec kParams720[] = {
 constexpr ParamSpec kParams721[] = {
     kParams720[0],
     kParams720[1],
-    {"scale", ParamSpec::Kind::Float, 1.0, 0x1p-1022},  // a multiplier of thresholds: positive
+    {"scale", ParamSpec::Kind::Float, 1.0, 0, std::numeric_limits<double>::infinity(), {}, true},  // a multiplier
 };
 }  // namespace
 

@@ -112,9 +112,10 @@ std::optional<std::string> param_problem(const ParamSpec& spec, std::string_view
         if (!v || !std::isfinite(*v)) return std::string("is not a finite number");
         value = *v;
     }
-    if (!(value >= spec.min && value <= spec.max)) {
+    if (!(value >= spec.min && value <= spec.max) || (spec.above_min && value == spec.min)) {
         const bool closed_top = !std::isinf(spec.max);
-        return "must be in [" + bound_text(spec.min) + ", " + bound_text(spec.max) + (closed_top ? "]" : ")");
+        return std::string("must be in ") + (spec.above_min ? "(" : "[") + bound_text(spec.min) + ", " +
+               bound_text(spec.max) + (closed_top ? "]" : ")");
     }
     return std::nullopt;
 }

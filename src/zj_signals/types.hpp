@@ -76,7 +76,7 @@ using SignalFn = std::vector<SignalOutput> (*)(const BarColumns& bars, const Par
 // One parameter a signal reads: its key, how its text is parsed, its default
 // and the values that make sense. The signal itself reads leniently (a text
 // that does not parse gives the default); the frame path checks strictly
-// against `min`..`max` (inclusive) and refuses everything else.
+// against `min`..`max` (inclusive unless `above_min`) and refuses the rest.
 struct ParamSpec {
     enum class Kind : unsigned char {
         Unsigned,  // an optional "+" then ASCII digits, at most 2^64 - 1
@@ -88,6 +88,7 @@ struct ParamSpec {
     double min;
     double max = std::numeric_limits<double>::infinity();
     std::string_view fallback_key = {};  // defaults to this parameter's value instead
+    bool above_min = false;              // `min` itself is excluded
 };
 
 // How many records a signal emits: one per bar, or one for the newest bar.
