@@ -7,6 +7,7 @@ namespace {
 
 // One line per area; an area is one file under src/zj_engine/.
 constexpr Registration kRegistrations[] = {
+    &register_columns,
     &register_signals,
 };
 

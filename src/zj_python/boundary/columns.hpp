@@ -55,6 +55,7 @@ enum class ColumnType : unsigned char {
     Date,       // Arrow date32 / date64; numpy datetime64[D]
     TimeOfDay,  // Arrow time32 / time64
     Text,       // utf8, large_utf8, utf8_view, dictionary of these; numpy str/object arrays of str
+    Other,      // anything else: an error naming the column and type_text when a field reads it
 };
 
 namespace detail {
