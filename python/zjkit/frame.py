@@ -33,6 +33,32 @@ def _flavour(bars: Any) -> str:
     return "arrow"
 
 
+def _pandas_columns(df: Any) -> dict[str, Any]:
+    """A pandas DataFrame as a mapping of column name to array: numpy columns
+    as they are (no copy, NaN stays NaN), others through Arrow. Named index
+    levels count as columns (a "trade_date" index, say), as in Arrow export."""
+    import pandas as pd
+    import pyarrow as pa
+
+    names = [str(c) for c in df.columns]
+    if len(set(names)) != len(names):
+        dup = sorted({n for n in names if names.count(n) > 1})
+        raise ValueError(f"duplicated column names: {', '.join(map(repr, dup))}")
+    out: dict[str, Any] = {}
+    for name, series in zip(names, (df.iloc[:, i] for i in range(df.shape[1]))):
+        out[name] = series
+    if not isinstance(df.index, pd.RangeIndex):
+        for level, index_name in enumerate(df.index.names):
+            if index_name is not None and str(index_name) not in out:
+                out[str(index_name)] = df.index.get_level_values(level)
+    for name, values in out.items():
+        if isinstance(values.dtype, np.dtype) and values.dtype.kind in "fiuMO":
+            out[name] = values.to_numpy()
+        else:  # categorical, nullable, Arrow-backed, time-zone aware
+            out[name] = pa.array(values)
+    return out
+
+
 def _workers(workers: Any) -> int:
     if workers is None:
         try:
@@ -103,7 +129,8 @@ def signals(
     elif not isinstance(signals, list):
         signals = list(signals)
     flavour = _flavour(bars)
-    res = _engine.signals(bars, signals, symbol, columns, layout, sort, _workers(workers))
+    source = _pandas_columns(bars) if flavour == "pandas" and hasattr(bars, "iloc") else bars
+    res = _engine.signals(source, signals, symbol, columns, layout, sort, _workers(workers))
 
     out: dict[str, Any] = {}
     if "symbol" in res:

@@ -86,7 +86,7 @@ frame::Config read_config(PyObject* item, std::size_t index) {
         Ref keys = Ref::check(PyDict_Keys(item));
         for (Py_ssize_t i = 0; i < PyList_Size(keys.get()); ++i) {
             PyObject* k = PyList_GetItem(keys.get(), i);
-            if (!PyUnicode_Check(k) || (PyUnicode_CompareWithASCIIString(k, "name") != 0 &&
+            if (!PyUnicode_CheckExact(k) || (PyUnicode_CompareWithASCIIString(k, "name") != 0 &&
                                         PyUnicode_CompareWithASCIIString(k, "freq") != 0 &&
                                         PyUnicode_CompareWithASCIIString(k, "params") != 0)) {
                 Ref text = Ref::check(PyObject_Repr(k));

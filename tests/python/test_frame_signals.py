@@ -278,3 +278,14 @@ def test_without_symbol_column_the_table_is_one_series():
     assert "symbol" not in got and len(got["dt"]) == 50
     empty = frame.signals({k: v[:0] for k, v in cols.items()}, [WT])
     assert [len(v) for v in empty.values()] == [0, 0]
+
+
+def test_date_major_table_without_sorting():
+    cols = small_table(n=45, symbols=("A", "B", "C"))
+    order = np.lexsort((cols["symbol"].astype(str), cols["dt"]))  # by date, then symbol
+    by_date = {k: v[order] for k, v in cols.items()}
+    configs = [WT, "zj_dmi_state_V260714"]
+    unsorted = frame.signals(by_date, configs, sort=False)
+    expected = frame.signals(cols, configs)
+    for k in expected:
+        assert list(unsorted[k]) == list(expected[k]), k
