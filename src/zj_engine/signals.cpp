@@ -275,7 +275,6 @@ Ref signals(PyObject* bars, PyObject* configs_obj, PyObject* symbol, PyObject* c
     if (!in.symbol.empty()) {
         put(result.get(), "symbol", symbol_codes);
         put(result.get(), "symbol_categories", str_list(frame::group_symbols(in, groups)));
-        put(result.get(), "symbol_column", zj_python::py_str(bound.symbol.column->name));
     }
     return result;
 }
