@@ -100,7 +100,8 @@ def _build(flavour: str, columns: dict[str, Any]) -> Any:
         return columns
     import pyarrow as pa
 
-    table = pa.table({k: pa.array(v) if isinstance(v, np.ndarray) else v for k, v in columns.items()})
+    arrays = {k: pa.array(v) if isinstance(v, np.ndarray) else v for k, v in columns.items()}
+    table = pa.table(arrays)
     if flavour == "polars":
         import polars as pl
 

@@ -20,7 +20,9 @@ FIELDS = ["open", "high", "low", "close", "vol", "amount"]
 PARAMS = {
     "zj_wavetrend_V260625": {"n1": [3, 10], "n2": [5, "21"], "n3": [1, 4]},
     "zj_wavetrend_zone_V260724": {"n1": [4, 10], "n2": [6, 21], "n3": ["+2", 4]},
-    "zj_ttm_squeeze_V260711": {"n1": [2, 8], "n2": [1.5, 0.75], "n3": [5, 20], "n4": [2, 1.25], "n5": [0, 9]},
+    "zj_ttm_squeeze_V260711": {
+        "n1": [2, 8], "n2": [1.5, 0.75], "n3": [5, 20], "n4": [2, 1.25], "n5": [0, 9],
+    },
     "zj_ic_state_V260718": {"n1": [3, 9], "n2": [5, 26], "n3": [8, 52], "di": [1, 2]},
     "zj_dmi_state_V260714": {"n1": [2, 14], "n2": [2, 6]},
     "zj_osc_state_V260720": {"n": [3, 20], "m": [1, 6]},
@@ -76,7 +78,8 @@ def cases(draw):
     for name in names:
         keys = draw(st.lists(st.sampled_from(sorted(PARAMS[name])), unique=True))
         params = {k: draw(st.sampled_from(PARAMS[name][k])) for k in keys}
-        configs.append({"name": name, "freq": draw(st.sampled_from(["", "日线"])), "params": params})
+        freq = draw(st.sampled_from(["", "日线"]))
+        configs.append({"name": name, "freq": freq, "params": params})
     flavour = draw(st.sampled_from(["pandas", "polars", "pyarrow", "dict"]))
     return lengths, configs, flavour, draw(st.randoms(use_true_random=False))
 
@@ -155,11 +158,17 @@ def null_time():
     return pa.table(small_table()).set_column(1, "dt", pa.array([None] * 80, pa.timestamp("ns")))
 
 
+def null_symbol():
+    symbols = pa.array(["A"] * 79 + [None])
+    return pa.table(small_table()).set_column(0, "symbol", symbols)
+
+
 BAD_TABLES = [
     # (table, options, error, message fragment)
     (without("close"), {}, ValueError, "close"),
     (with_column("close", np.array(["x"] * 80, dtype=object)), {}, TypeError, "close"),
     (null_time(), {}, ValueError, "dt"),
+    (null_symbol(), {}, ValueError, "row 79: the symbol is null"),
     (duplicated(), {}, ValueError, "duplicated time 2022-01-10 of symbol 'A'"),
     (duplicated(), {"sort": False}, ValueError, "duplicated time 2022-01-10 of symbol 'A'"),
     ({k: v[::-1] for k, v in small_table().items()}, {"sort": False}, ValueError, "row 1:"),
@@ -188,8 +197,8 @@ BAD_SIGNALS = [
     ({"name": TTM, "params": {"n3": 0}}, ValueError, "'n3'"),
     ({"name": TTM, "params": {"n2": float("nan")}}, ValueError, "'n2' = 'nan' is not a finite"),
     ({"name": TTM, "params": {"n6": 1}}, ValueError, "unknown parameter 'n6'"),
-    ({"name": "zj_osc_state_V260721", "params": {"scale": 0}}, ValueError, r"must be in \(0, inf\)"),
-    ({"name": WT, "params": {"n1": [1]}}, TypeError, "must be a str, int, float or bool, not list"),
+    ({"name": "zj_osc_state_V260721", "params": {"scale": 0}}, ValueError, r"in \(0, inf\)"),
+    ({"name": WT, "params": {"n1": [1]}}, TypeError, "str, int, float or bool, not list"),
     ({"name": WT, "params": {1: "2"}}, TypeError, "parameter names must be str"),
     ({"name": 5}, TypeError, "must be a str, not int"),
     (7, TypeError, "must be a str or a dict, not int"),
@@ -252,7 +261,8 @@ def test_long_layout_columns_types_and_order():
     assert all(isinstance(got[k].dtype, pd.CategoricalDtype) for k in ("v1", "v2", "v3"))
     # Symbols by first appearance, then configuration, then time: 30 + 1 rows each.
     assert list(got["symbol"].astype(str)) == ["B"] * 31 + ["A"] * 31
-    assert list(got["signal"].astype(str)[:31]) == ["zj_vol_ratio_V260721"] * 30 + ["zj_ic_state_V260718"]
+    signals = ["zj_vol_ratio_V260721"] * 30 + ["zj_ic_state_V260718"]
+    assert list(got["signal"].astype(str)[:31]) == signals
     assert list(got["freq"].astype(str)[29:31]) == ["日线", ""]
     assert got["dt"].iloc[30] == got["dt"].iloc[29]  # the Ichimoku record: the newest bar
     assert got["dt"].iloc[:30].is_monotonic_increasing
