@@ -5,7 +5,7 @@ from typing import Any, Literal, TypedDict, overload
 
 import numpy.typing as npt
 import pandas as pd
-import pyarrow as pa
+import pyarrow as pa  # type: ignore[import-untyped]
 import polars as pl
 
 __all__ = ["signals"]
