@@ -11,3 +11,13 @@ from zjkit._native import *  # noqa: F401,F403
 
 __all__ = [*_native.__all__, "InternalError"]
 __version__ = "0.1.0"
+
+
+def __getattr__(name: str):
+    # zjkit.ta is loaded on first use, so that `import zjkit` stays as quick as
+    # the native module alone.
+    if name == "ta":
+        import importlib
+
+        return importlib.import_module("zjkit.ta")
+    raise AttributeError(f"module 'zjkit' has no attribute {name!r}")
