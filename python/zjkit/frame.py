@@ -83,7 +83,8 @@ def _coded(flavour: str, buffer: bytearray, categories: list[str]) -> Any:
     if flavour == "pandas":
         import pandas as pd
 
-        return pd.Categorical.from_codes(codes, categories=pd.Index(categories, dtype=object))
+        categories_index = pd.Index(categories, dtype=object)
+        return pd.Categorical.from_codes(codes, categories=categories_index, validate=False)
     if flavour == "dict":
         return np.asarray(categories, dtype=str)[codes]
     import pyarrow as pa
