@@ -22,6 +22,7 @@ from zjkit import _engine
 __all__ = ["signals"]
 
 _LAYOUTS = ("wide", "long")
+_ERRORS = ("raise", "collect")
 
 
 def _flavour(bars: Any) -> str:
@@ -119,11 +120,14 @@ def signals(
     layout: str = "wide",
     sort: bool = True,
     workers: int | None = None,
+    errors: str = "raise",
 ) -> Any:
     """Built-in signals over a table of bars. See ``frame.pyi`` for the full
     description."""
     if layout not in _LAYOUTS:
         raise ValueError(f"layout must be 'wide' or 'long', not {layout!r}")
+    if errors not in _ERRORS:
+        raise ValueError(f"errors must be 'raise' or 'collect', not {errors!r}")
     if not isinstance(sort, bool):
         raise TypeError(f"sort must be a bool, not {type(sort).__name__}")
     if isinstance(signals, (str, Mapping)):
@@ -132,7 +136,8 @@ def signals(
         signals = list(signals)
     flavour = _flavour(bars)
     source = _pandas_columns(bars) if flavour == "pandas" and hasattr(bars, "iloc") else bars
-    res = _engine.signals(source, signals, symbol, columns, layout, sort, _workers(workers))
+    collect = errors == "collect"
+    res = _engine.signals(source, signals, symbol, columns, layout, sort, _workers(workers), collect)
 
     out: dict[str, Any] = {}
     if "symbol" in res:
@@ -145,4 +150,14 @@ def signals(
         for key in ("signal", "freq", "v1", "v2", "v3"):
             out[key] = _coded(flavour, res[key], res[f"{key}_categories"])
         out["score"] = _codes(res["score"])
-    return _build(flavour, out)
+    result = _build(flavour, out)
+    if not collect:
+        return result
+    symbols = [s for s, _ in res["errors"]]
+    messages = [m for _, m in res["errors"]]
+    table = {"symbol": np.asarray(symbols, dtype=str), "error": np.asarray(messages, dtype=str)}
+    if flavour == "pandas":
+        import pandas as pd
+
+        return result, pd.DataFrame({"symbol": symbols, "error": messages}, dtype=object)
+    return result, _build(flavour, table)

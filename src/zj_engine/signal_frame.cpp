@@ -288,7 +288,7 @@ std::string time_text(std::int64_t ns) {
     return buf;
 }
 
-Groups group_rows(const BarInput& in, bool sort, const Pool& pool) {
+Groups group_rows(const BarInput& in, bool sort, const Pool& pool, std::vector<SymbolError>* collect) {
     if (in.rows > std::numeric_limits<std::uint32_t>::max())
         throw InputError("a table of more than 4294967295 rows is not supported");
     Groups g;
@@ -384,20 +384,38 @@ Groups group_rows(const BarInput& in, bool sort, const Pool& pool) {
     });
     for (std::size_t k = 0; k < g.size(); ++k) g.contiguous[k] = contiguous[k] != 0;
 
-    const Problem* worst = nullptr;
-    for (const Problem& p : problems)
-        if (p.row != std::numeric_limits<std::size_t>::max() && (!worst || p.row < worst->row)) worst = &p;
-    if (worst) {
-        const std::string sym = symbol_of(in, g, worst->group);
-        const std::string where = g.code[worst->group] < 0 ? std::string() : " of symbol '" + sym + "'";
-        if (worst->duplicate)
-            throw InputError("duplicated time " + time_text(worst->time) + where + " (row " +
-                             std::to_string(worst->row) + ")");
-        throw InputError("row " + std::to_string(worst->row) + ": time " + time_text(worst->time) + where +
-                         " comes after " + time_text(worst->before) +
-                         "; bars must be oldest first within each symbol (or pass sort=True)");
+    auto message = [&](const Problem& p) {
+        const std::string where =
+            g.code[p.group] < 0 ? std::string() : " of symbol '" + symbol_of(in, g, p.group) + "'";
+        if (p.duplicate)
+            return "duplicated time " + time_text(p.time) + where + " (row " + std::to_string(p.row) + ")";
+        return "row " + std::to_string(p.row) + ": time " + time_text(p.time) + where + " comes after " +
+               time_text(p.before) + "; bars must be oldest first within each symbol (or pass sort=True)";
+    };
+    constexpr std::size_t kFine = std::numeric_limits<std::size_t>::max();
+    if (!collect) {
+        const Problem* worst = nullptr;
+        for (const Problem& p : problems)
+            if (p.row != kFine && (!worst || p.row < worst->row)) worst = &p;
+        if (worst) throw InputError(message(*worst));
+        return g;
     }
-    return g;
+    // Collecting: the groups with a problem go, the others keep their order.
+    Groups kept;
+    kept.offsets.push_back(0);
+    for (std::size_t k = 0; k < g.size(); ++k) {
+        if (problems[k].row != kFine) {
+            collect->push_back({symbol_of(in, g, k), message(problems[k])});
+            continue;
+        }
+        kept.order.insert(kept.order.end(), g.order.begin() + static_cast<std::ptrdiff_t>(g.offsets[k]),
+                          g.order.begin() + static_cast<std::ptrdiff_t>(g.offsets[k + 1]));
+        kept.offsets.push_back(kept.order.size());
+        kept.code.push_back(g.code[k]);
+        kept.contiguous.push_back(g.contiguous[k]);
+    }
+    if (kept.size() == g.size()) return g;
+    return kept;
 }
 
 std::size_t long_rows(const Groups& groups, std::span<const Config> configs) {
@@ -444,7 +462,7 @@ WideCategories compute_wide(const BarInput& in, const Groups& g, std::span<const
     WideCategories cats;
     cats.cells.resize(configs.size());
     for (std::size_t c = 0; c < configs.size(); ++c)
-        apply_remap(out.cells[c], in.rows, dicts[c].sort(cats.cells[c]), pool);
+        apply_remap(out.cells[c], g.rows(), dicts[c].sort(cats.cells[c]), pool);
     return cats;
 }
 

@@ -299,3 +299,20 @@ def test_date_major_table_without_sorting():
     expected = frame.signals(cols, configs)
     for k in expected:
         assert list(unsorted[k]) == list(expected[k]), k
+
+
+def test_collect_leaves_out_bad_symbols_and_names_them():
+    cols = duplicated()  # symbol A repeats a time; B is fine
+    clean = {k: v[cols["symbol"] == "B"] for k, v in cols.items()}
+    expected = frame.signals(clean, [WT])
+    for flavour in ["pandas", "polars", "pyarrow", "dict"]:
+        got, errors = frame.signals(in_flavour(cols, flavour), [WT], errors="collect")
+        got, errors = as_pandas(got), as_pandas(errors)
+        assert list(got[got.columns[-1]].astype(str)) == list(expected[got.columns[-1]])
+        assert set(got["symbol"].astype(str)) == {"B"}
+        assert list(errors["symbol"]) == ["A"]
+        assert list(errors["error"]) == ["duplicated time 2022-01-10 of symbol 'A' (row 5)"]
+    fine, none = frame.signals(clean, [WT], layout="long", errors="collect")
+    assert len(none["symbol"]) == 0 and len(fine["dt"]) == 40
+    with pytest.raises(ValueError, match="errors must be"):
+        frame.signals(clean, [WT], errors="ignore")
