@@ -137,7 +137,8 @@ def signals(
     flavour = _flavour(bars)
     source = _pandas_columns(bars) if flavour == "pandas" and hasattr(bars, "iloc") else bars
     collect = errors == "collect"
-    res = _engine.signals(source, signals, symbol, columns, layout, sort, _workers(workers), collect)
+    res = _engine.signals(source, signals, symbol, columns, layout, sort, _workers(workers),
+                          collect)
 
     out: dict[str, Any] = {}
     if "symbol" in res:
