@@ -46,7 +46,9 @@ def columns_of(bars):
 def in_flavour(cols, flavour):
     if flavour == "dict":
         return cols
-    table = pa.table({k: pa.array(list(v)) if v.dtype == object else v for k, v in cols.items()})
+    # NaN prices become Arrow nulls, which read back as NaN.
+    table = pa.table({k: pa.array(list(v) if v.dtype == object else v, from_pandas=True)
+                      for k, v in cols.items()})
     if flavour == "pandas":
         return pd.DataFrame(cols)
     if flavour == "polars":
@@ -81,15 +83,18 @@ def cases(draw):
         freq = draw(st.sampled_from(["", "日线"]))
         configs.append({"name": name, "freq": freq, "params": params})
     flavour = draw(st.sampled_from(["pandas", "polars", "pyarrow", "dict"]))
-    return lengths, configs, flavour, draw(st.randoms(use_true_random=False))
+    holes = draw(st.booleans())
+    return lengths, configs, flavour, holes, draw(st.randoms(use_true_random=False))
 
 
 @settings(max_examples=40, deadline=None, suppress_health_check=[HealthCheck.too_slow])
 @given(cases())
 def test_every_flavour_gives_the_cells_of_the_dict_functions(case):
-    lengths, configs, flavour, rnd = case
+    lengths, configs, flavour, holes, rnd = case
     symbols = [f"{600000 + i}.SH" for i in range(len(lengths))]
     per_symbol = {s: bars_of(s, n, seed=i) for i, (s, n) in enumerate(zip(symbols, lengths))}
+    for bar in (b for bars in per_symbol.values() for b in bars if holes and rnd.random() < 0.03):
+        bar[rnd.choice(["close", "high", "vol"])] = float("nan")  # missing values: NaN both ways
     rows = [b for s in symbols for b in per_symbol[s]]
     rnd.shuffle(rows)  # symbols interleaved, times in any order
     if not rows:
