@@ -1,23 +1,8 @@
-"""Command line: ``zjkit demo`` runs every function on bundled sample data."""
+"""``python -m zjkit``: the command line of ``zjkit.cli``."""
 
-from __future__ import annotations
-
-import argparse
 import sys
 
-
-def main(argv: list[str] | None = None) -> int:
-    parser = argparse.ArgumentParser(prog="zjkit", description="A-share analytics from Python.")
-    sub = parser.add_subparsers(dest="command", required=True)
-    demo = sub.add_parser("demo", help="run every function on bundled sample data and print the results")
-    demo.add_argument("--seed", type=int, default=7, help="seed of the sample data (default 7)")
-    args = parser.parse_args(argv)
-    if args.command == "demo":
-        from zjkit.demo import run
-
-        run(seed=args.seed, out=sys.stdout)
-    return 0
-
+from zjkit.cli import main
 
 if __name__ == "__main__":
     sys.exit(main())

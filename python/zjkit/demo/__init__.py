@@ -15,6 +15,7 @@ SECTIONS = [
     "auction",
     "ta",
     "generate_all",
+    "market",
 ]
 
 
