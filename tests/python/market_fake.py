@@ -2,8 +2,9 @@
 a table in, one row per symbol out (ordered by symbol text) in the same
 flavour, and with errors="collect" an errors table (symbol, error) beside it.
 
-Per symbol: rows, sum of close times ``scale``, last dt. A symbol with a null
-or negative close is invalid. A symbol named ``interrupt_at`` raises
+Per symbol: rows, sum of close times ``scale``, last dt, and with ``days``
+(a table of symbol, pre_close) the symbol's pre_close; a symbol with a null or
+negative close, or missing from ``days``, is invalid. A symbol named ``interrupt_at`` raises
 KeyboardInterrupt, as Ctrl-C in the middle of a run would.
 """
 
@@ -15,7 +16,8 @@ import pyarrow.compute as pc
 SYMBOL_ALIASES = ("symbol", "ts_code", "code", "代码")
 
 
-def summary(table, *, symbol=None, columns=None, workers=None, errors="raise", scale=1.0, interrupt_at=None):
+def summary(table, *, symbol=None, columns=None, workers=None, errors="raise", scale=1.0, interrupt_at=None,
+            days=None):
     if workers is not None and workers < 1:
         raise ValueError("workers must be at least 1")
     columns = columns or {}
@@ -30,22 +32,28 @@ def summary(table, *, symbol=None, columns=None, workers=None, errors="raise", s
         groups = {}
         for key in sorted(set(keys)):
             groups[key] = table.filter(pc.equal(table.column(symbol), key))
+    pre_close = {} if days is None else dict(zip(days.column("symbol").to_pylist(),
+                                                    days.column("pre_close").to_pylist()))
     rows, errs = [], []
     for key, part in groups.items():
         if key == interrupt_at:
             raise KeyboardInterrupt
         values = part.column(close).to_pylist()
         bad = next((i for i, v in enumerate(values) if v is None or v < 0), None)
-        if bad is not None:
-            message = f"{key}: close {values[bad]!r} in row {bad}"
+        message = f"{key}: close {values[bad]!r} in row {bad}" if bad is not None else None
+        if days is not None and key not in pre_close:
+            message = f"{key}: not in days"
+        if message:
             if errors == "raise":
                 raise ValueError(message)
             errs.append({"symbol": key, "error": message})
             continue
         rows.append({"symbol": key, "rows": len(values), "close_sum": sum(values) * scale,
-                     "last_dt": part.column("dt")[-1].as_py() if "dt" in part.column_names else None})
+                     "last_dt": part.column("dt")[-1].as_py() if "dt" in part.column_names else None,
+                     "pre_close": pre_close.get(key)})
     schema = pa.schema([("symbol", pa.string()), ("rows", pa.int64()), ("close_sum", pa.float64()),
-                        ("last_dt", table.schema.field("dt").type if "dt" in table.column_names else pa.null())])
+                        ("last_dt", table.schema.field("dt").type if "dt" in table.column_names else pa.null()),
+                        ("pre_close", pa.float64())])
     result = pa.Table.from_pylist(rows, schema)
     if errors == "collect":
         return result, pa.Table.from_pylist(errs, pa.schema([("symbol", pa.string()), ("error", pa.string())]))

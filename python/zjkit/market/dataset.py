@@ -269,7 +269,15 @@ def plan(data: Any, spec: ReadSpec, batch_rows: int) -> Plan:
 
 
 def _concat(tables: list[pa.Table]) -> pa.Table:
-    return tables[0] if len(tables) == 1 else pa.concat_tables(tables, promote_options="permissive")
+    """Tables with the same columns (in any order) as one; numeric types are widened."""
+    if len(tables) == 1:
+        return tables[0]
+    names = tables[0].column_names
+    for table in tables[1:]:
+        if set(table.column_names) != set(names):
+            raise ValueError(f"the files of one symbol have different columns: {', '.join(names)} "
+                             f"and {', '.join(table.column_names)}")
+    return pa.concat_tables([t.select(names) for t in tables], promote_options="permissive")
 
 
 def read_batch(batch: Batch, spec: ReadSpec) -> tuple[list[tuple[list[Source], pa.Table]], list[dict]]:

@@ -115,24 +115,27 @@ def _arrow(table: Any) -> pa.Table:
 
 def _compute(fn: Callable[..., Any], unit_tables: list[tuple[list, pa.Table]], symbol: str | None,
              kwargs: dict[str, Any]) -> tuple[pa.Table | None, list[dict]]:
-    """The frame function over a batch's tables together; when that fails as a
-    whole, over each group of files alone, so one bad file costs only its symbols."""
+    """The frame function over a batch's tables: together when they have the
+    same columns (files with other columns are computed on their own, never
+    filled with nulls); when a call fails as a whole, each group of files
+    alone, so that one bad file costs only its own symbols."""
     if not unit_tables:
         return None, []
+    shapes: dict[frozenset, list] = {}
+    for unit_table in unit_tables:
+        shapes.setdefault(frozenset(unit_table[1].column_names), []).append(unit_table)
+    if len(shapes) > 1:
+        parts = [_compute(fn, group, symbol, kwargs) for group in shapes.values()]
+        return _merge([r for r, _ in parts]), [e for _, es in parts for e in es]
     try:
         table = dataset._concat([t for _, t in unit_tables])
         result, errs = fn(table, symbol=symbol, errors="collect", **kwargs)
     except Exception as e:
         if len(unit_tables) > 1:
-            results, errors = [], []
-            for unit_table in unit_tables:
-                r, es = _compute(fn, [unit_table], symbol, kwargs)
-                errors.extend(es)
-                if r is not None:
-                    results.append(r)
-            return (dataset._concat(results) if results else None), errors
+            parts = [_compute(fn, [unit_table], symbol, kwargs) for unit_table in unit_tables]
+            return _merge([r for r, _ in parts]), [e for _, es in parts for e in es]
         return None, dataset.unit_errors(unit_tables[0][0], e)
-    files = {}
+    files: dict[str, list[str]] = {}
     for unit, _ in unit_tables:
         for source in unit:
             for s in source.symbols:
@@ -143,6 +146,18 @@ def _compute(fn: Callable[..., Any], unit_tables: list[tuple[list, pa.Table]], s
         where = files.get(sym) or [s.path for unit, _ in unit_tables for s in unit]
         errors.append({"file": ";".join(where), "symbol": sym, "error": str(row.get("error"))})
     return _arrow(result), errors
+
+
+def _merge(results: list[pa.Table | None]) -> pa.Table | None:
+    """Results of parts of a batch as one, ordered by symbol (stable: a symbol's rows keep their order)."""
+    tables = [r for r in results if r is not None]
+    if not tables:
+        return None
+    schema = pa.unify_schemas([t.schema for t in tables], promote_options="permissive")
+    from zjkit.market.output import _conform
+
+    merged = pa.concat_tables([_conform(t, schema) for t in tables])
+    return merged.sort_by("symbol") if "symbol" in merged.column_names and len(tables) > 1 else merged
 
 
 def compute_batch(fn: Callable[..., Any], batch: dataset.Batch, spec: dataset.ReadSpec,
