@@ -15,20 +15,11 @@ from zjkit.market.commands import COMMANDS, UsageError
 EXIT_OK, EXIT_ERRORS, EXIT_USAGE, EXIT_INTERRUPTED = 0, 1, 2, 130
 
 
-def _version() -> str:
-    from importlib.metadata import PackageNotFoundError, version
-
-    try:
-        return version("zjkit")
-    except PackageNotFoundError:
-        import zjkit
-
-        return zjkit.__version__
-
-
 def _parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(prog="zjkit", description="A-share analytics from Python.")
-    parser.add_argument("--version", action="version", version=f"zjkit {_version()}")
+    import zjkit
+
+    parser.add_argument("--version", action="version", version=f"zjkit {zjkit.__version__}")
     sub = parser.add_subparsers(dest="command", required=True)
     demo = sub.add_parser("demo", help="run every function on bundled sample data and print the results")
     demo.add_argument("--seed", type=int, default=7, help="seed of the sample data (default 7)")
