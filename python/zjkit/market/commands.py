@@ -125,6 +125,7 @@ class Command:
     help: str
     options: tuple[Option, ...] = ()
     needs: tuple[str, ...] = field(default=())  # frame keywords that must end up non-empty
+    check: Callable[[dict[str, Any]], None] | None = None  # the frame keywords, before any data is read
 
     def resolve(self) -> Callable[..., Any]:
         module, _, attr = self.function.partition(":")
@@ -141,6 +142,17 @@ class Command:
         return True
 
 
+def _known_signals(kwargs: dict[str, Any]) -> None:
+    # A misspelt name would fail every symbol; it is a usage error instead.
+    from zjkit import _native
+
+    known = set(_native.zj_signal_list())
+    for config in kwargs.get("signals", []):
+        name = config.get("name") if isinstance(config, dict) else None
+        if name not in known:
+            raise UsageError(f"unknown signal {name!r}; the built-in signals are {', '.join(sorted(known))}")
+
+
 _DAYS_HELP = "per-symbol day figures (pre_close, high, low, ...): a file, directory or glob"
 
 # command -> frame function and options. Every command also takes the runner's
@@ -153,7 +165,7 @@ COMMANDS: dict[str, Command] = {c.name: c for c in (
                metavar="FILE.toml"),
         Option("layout", _text, "layout", "one column per signal (wide) or one row per record (long)",
                choices=("wide", "long")),
-    ), needs=("signals",)),
+    ), needs=("signals",), check=_known_signals),
     Command("tape", "zjkit.frame:tape", "trade-by-trade tapes of one day: breakout verdicts and screening", (
         Option("days", _table, "days", _DAYS_HELP, metavar="DAYS", required=True, path=True),
         Option("breakout", _float, "breakout", "confirm a breakout above this price", metavar="PRICE"),

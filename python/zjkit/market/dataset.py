@@ -179,7 +179,7 @@ def _probe(source: Source, spec: ReadSpec, symbol: str | None) -> None:
         source.rows = dataset.count_rows()
         if symbol and symbol in source.partition:
             source.symbols = [source.partition[symbol]]
-        elif symbol:
+        elif symbol and not spec.symbol:
             source.symbols, source.stem_symbol = [_stem(source.path)], True
 
 

@@ -96,6 +96,11 @@ def frame_options(cmd: Command, options: dict[str, Any], spec: dataset.ReadSpec)
         if not kwargs.get(target):
             names = " or ".join(o.name for o in cmd.options if o.target == target)
             raise UsageError(f"{cmd.name}: give at least one {names}")
+    if cmd.check is not None:
+        try:
+            cmd.check(kwargs)
+        except UsageError as e:
+            raise UsageError(f"{cmd.name}: {e}") from None
     return kwargs
 
 
