@@ -10,6 +10,7 @@ import pyarrow.parquet as pq
 import pytest
 
 import market_fake
+from zjkit.cli import main
 from zjkit.market import COMMANDS, Command, Option, UsageError, errors_path, run
 from zjkit.market.commands import _float, _table
 
@@ -138,6 +139,14 @@ def test_a_file_the_function_rejects_costs_only_its_symbols(tmp_path):
     assert "missing column 'close'" in error["error"]
 
 
+def test_output_inside_the_data_folder_is_not_read_back(tmp_path):
+    data = write_layout(tmp_path, bars(), "file per symbol")
+    first = run("summary", data, data / "out.parquet")
+    second = run("summary", data, data / "out.parquet")
+    assert first.symbols == second.symbols == len(SYMBOLS)
+    assert pq.read_table(data / "out.parquet").num_rows == len(SYMBOLS)
+
+
 def test_interrupted_run_leaves_nothing_behind(tmp_path):
     data = write_layout(tmp_path, bars(), "file per symbol")
     out = tmp_path / "out.parquet"
@@ -238,6 +247,9 @@ def test_dask_local_cluster_equals_the_local_run(tmp_path, monkeypatch):
         with distributed.Client(cluster) as client:
             remote = run("summary", data, tmp_path / "dask.parquet", batch_rows=100, workers=1,
                          dask=client)
+        argv = [str(data), "-o", str(tmp_path / "cli.parquet"), "--dask", cluster.scheduler_address]
+        assert main(["summary", *argv]) == 1
     assert pq.read_table(tmp_path / "dask.parquet") == pq.read_table(tmp_path / "local.parquet")
+    assert pq.read_table(tmp_path / "cli.parquet") == pq.read_table(tmp_path / "local.parquet")
     assert remote.errors == local.errors
     assert remote.errors.column("symbol").to_pylist() == ["000007.SZ"]

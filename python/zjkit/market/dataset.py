@@ -244,9 +244,15 @@ def _units(sources: list[Source]) -> list[list[Source]]:
     return [span[2] for span in merged]
 
 
-def plan(data: Any, spec: ReadSpec, batch_rows: int) -> Plan:
-    """Probe every file of ``data`` and pack them into batches of about ``batch_rows`` rows."""
+def plan(data: Any, spec: ReadSpec, batch_rows: int, exclude: tuple[Path, ...] = ()) -> Plan:
+    """Probe every file of ``data`` and pack them into batches of about ``batch_rows`` rows.
+
+    ``exclude``: files never read (the run's own output, when it lies among the data)."""
     root, files = find_files(data)
+    skip = {p.resolve() for p in exclude}
+    files = [f for f in files if Path(f).resolve() not in skip]
+    if not files:
+        raise UsageError(f"{os.fspath(data)}: no Parquet or CSV file besides the output")
     sources = [Source(path, _partition(path, root)) for path in files]
     symbol = _find_symbol(sources, spec)
     errors, readable = [], []

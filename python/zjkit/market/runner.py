@@ -13,7 +13,7 @@ import pyarrow as pa
 
 from zjkit.market import dataset
 from zjkit.market.commands import Command, UsageError, command
-from zjkit.market.output import ResultSink, check_writable, output_format, write_errors
+from zjkit.market.output import ResultSink, check_writable, errors_path, output_format, write_errors
 
 __all__ = ["RunResult", "run"]
 
@@ -244,7 +244,7 @@ def run(command_name: str, data: Any, out: str | os.PathLike, *, workers: int | 
     spec = dataset.ReadSpec(encoding=encoding, symbol=mapping.pop("symbol", None))
     kwargs = frame_options(cmd, options, spec)
     kwargs.update(columns=mapping or None, workers=workers)
-    layout = dataset.plan(data, spec, batch_rows)
+    layout = dataset.plan(data, spec, batch_rows, exclude=(out, errors_path(out)))
     errors = list(layout.errors)
     total = sum(b.size for b in layout.batches)
     bar = _Progress(progress, total, cmd.name)
