@@ -256,6 +256,10 @@ def plan(data: Any, spec: ReadSpec, batch_rows: int, exclude: tuple[Path, ...] =
     sources = [Source(path, _partition(path, root)) for path in files]
     symbol = _find_symbol(sources, spec)
     errors, readable = [], []
+    if len(sources) == 1:
+        # One file is one batch whatever it holds: nothing to learn by probing it,
+        # and a file that cannot be read is reported when it is read.
+        return Plan([Batch([sources], symbol)], errors, symbol, 1)
     for source in sources:
         try:
             _probe(source, spec, symbol)

@@ -25,7 +25,6 @@ BATCH_ROWS = 4_000_000
 class RunResult:
     out: Path
     rows: int                          # rows written
-    symbols: int                       # symbols (or files) read
     errors: pa.Table                   # file, symbol, error
     errors_path: Path | None           # written only when there are errors
 
@@ -201,7 +200,7 @@ class _Progress:
                 from tqdm import tqdm
             except ImportError:
                 return
-            self.bar = tqdm(total=total, desc=desc, unit="sym", file=sys.stderr, leave=False)
+            self.bar = tqdm(total=total, desc=desc, file=sys.stderr, leave=False)
 
     def update(self, n: int) -> None:
         if self.bar is not None:
@@ -247,7 +246,7 @@ def run(command_name: str, data: Any, out: str | os.PathLike, *, workers: int | 
     layout = dataset.plan(data, spec, batch_rows, exclude=(out, errors_path(out)))
     errors = list(layout.errors)
     total = sum(b.size for b in layout.batches)
-    bar = _Progress(progress, total, cmd.name)
+    bar = _Progress(progress, total, f"zjkit {cmd.name}")
     try:
         with ResultSink(out, fmt) as sink:
             if dask is not None:
@@ -268,7 +267,7 @@ def run(command_name: str, data: Any, out: str | os.PathLike, *, workers: int | 
     written = write_errors(out, errors)
     if written is not None:
         _summarise(cmd.name, errors, written)
-    return RunResult(out, rows, total, errors_table, written)
+    return RunResult(out, rows, errors_table, written)
 
 
 def _check_encoding(encoding: str) -> None:
