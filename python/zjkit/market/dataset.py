@@ -11,12 +11,13 @@ read a few thousand symbols at a time while one long table is read whole.
 
 from __future__ import annotations
 
+import concurrent.futures
 import glob
 import os
 import urllib.parse
 from dataclasses import dataclass, field
 from pathlib import Path
-from typing import Any
+from typing import Any, Callable
 
 import pyarrow as pa
 import pyarrow.compute as pc
@@ -31,6 +32,10 @@ __all__ = ["SYMBOL_ALIASES", "Batch", "Plan", "ReadSpec", "find_files", "plan", 
 SYMBOL_ALIASES = ("symbol", "ts_code", "code", "代码", "证券代码")
 
 _FORMATS = {".parquet": "parquet", ".pq": "parquet", ".csv": "csv"}
+
+# Files read at once: many small files (one per symbol) cost mostly their
+# opening, which overlaps well.
+_READ_THREADS = min(8, len(os.sched_getaffinity(0)) * 2)
 
 
 @dataclass(frozen=True)
@@ -260,12 +265,19 @@ def plan(data: Any, spec: ReadSpec, batch_rows: int, exclude: tuple[Path, ...] =
         # One file is one batch whatever it holds: nothing to learn by probing it,
         # and a file that cannot be read is reported when it is read.
         return Plan([Batch([sources], symbol)], errors, symbol, 1)
-    for source in sources:
+
+    def probe(source: Source) -> BaseException | None:
         try:
             _probe(source, spec, symbol)
-            readable.append(source)
         except Exception as e:
-            errors.append(_error(source.path, source.partition.get(symbol or "", ""), e))
+            return e
+        return None
+
+    for source, failure in zip(sources, _parallel(probe, sources)):
+        if failure is None:
+            readable.append(source)
+        else:
+            errors.append(_error(source.path, source.partition.get(symbol or "", ""), failure))
     batches: list[Batch] = []
     rows = 0
     for unit in _units(readable):
@@ -292,14 +304,28 @@ def _concat(tables: list[pa.Table]) -> pa.Table:
 
 def read_batch(batch: Batch, spec: ReadSpec) -> tuple[list[tuple[list[Source], pa.Table]], list[dict]]:
     """Each unit of the batch as one table; a file that fails is reported with its symbols."""
-    tables, errors = [], []
-    for unit in batch.units:
+    def read(unit: list[Source]) -> pa.Table | BaseException:
         try:
-            parts = [read_table(s.path, spec, batch.symbol, s) for s in unit]
-            tables.append((unit, _concat(parts)))
+            return _concat([read_table(s.path, spec, batch.symbol, s) for s in unit])
         except Exception as e:
-            errors.extend(unit_errors(unit, e))
+            return e
+
+    tables, errors = [], []
+    for unit, table in zip(batch.units, _parallel(read, batch.units)):
+        if isinstance(table, BaseException):
+            errors.extend(unit_errors(unit, table))
+        else:
+            tables.append((unit, table))
     return tables, errors
+
+
+def _parallel(fn: Callable[[Any], Any], items: list) -> list:
+    """fn over items on a few threads (reading releases the GIL), results in order."""
+    threads = min(len(items), _READ_THREADS)
+    if threads <= 1:
+        return [fn(item) for item in items]
+    with concurrent.futures.ThreadPoolExecutor(threads, thread_name_prefix="zjkit-read") as pool:
+        return list(pool.map(fn, items))
 
 
 def unit_errors(unit: list[Source], error: BaseException | str) -> list[dict]:
