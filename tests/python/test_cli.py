@@ -3,7 +3,6 @@
 import os
 import subprocess
 import sys
-from pathlib import Path
 
 import pyarrow as pa
 import pyarrow.parquet as pq
@@ -15,9 +14,6 @@ from zjkit.market import COMMANDS, Command, Option, UsageError
 from zjkit.market.commands import _float, parse_signal, read_config
 from zjkit.market.runner import frame_options
 from zjkit.market.dataset import ReadSpec
-
-ROOT = Path(__file__).resolve().parent.parent.parent
-
 
 @pytest.fixture(autouse=True)
 def summary_command(monkeypatch):
@@ -79,9 +75,8 @@ def test_argument_errors_exit_2(argv):
 
 
 def test_version_and_module_entry_point():
-    env = dict(os.environ, PYTHONPATH=str(ROOT / "python"))
     done = subprocess.run([sys.executable, "-m", "zjkit", "--version"], capture_output=True,
-                          text=True, env=env, check=True)
+                          text=True, check=True)
     assert done.stdout == f"zjkit {zjkit.__version__}\n"
 
 

@@ -2,6 +2,7 @@
 
 import os
 import random
+import sys
 from pathlib import Path
 
 import pyarrow as pa
@@ -10,6 +11,8 @@ import pyarrow.parquet as pq
 import pytest
 
 import market_fake
+import zjkit.sample
+from zjkit.demo import market as market_demo
 from zjkit.cli import main
 from zjkit.market import COMMANDS, Command, Option, UsageError, errors_path, run
 from zjkit.market.commands import _float, _table
@@ -233,9 +236,9 @@ def test_errors_path(out, errors):
 @pytest.mark.cluster
 def test_dask_local_cluster_equals_the_local_run(tmp_path, monkeypatch):
     distributed = pytest.importorskip("distributed")
-    here = Path(__file__).parent
-    # Worker processes import the test frame function and zjkit from these folders.
-    paths = [str(here), str(here.parent.parent / "python"), os.environ.get("PYTHONPATH", "")]
+    # Worker processes import the test frame function from this folder (and zjkit
+    # as this process does).
+    paths = [str(Path(__file__).parent), os.environ.get("PYTHONPATH", "")]
     monkeypatch.setenv("PYTHONPATH", os.pathsep.join(filter(None, paths)))
     table = bars(symbols=[f"{k:06d}.SZ" for k in range(40)], n=30)
     data = write_layout(tmp_path, table, "hive")
@@ -253,3 +256,27 @@ def test_dask_local_cluster_equals_the_local_run(tmp_path, monkeypatch):
     assert pq.read_table(tmp_path / "cli.parquet") == pq.read_table(tmp_path / "local.parquet")
     assert remote.errors == local.errors
     assert remote.errors.column("symbol").to_pylist() == ["000007.SZ"]
+
+
+def test_sample_market_files(tmp_path):
+    paths = zjkit.sample.market(tmp_path, symbols=6, days=30, trades=200)
+    days = pq.read_table(paths["days"]).to_pylist()
+    assert [d["symbol"] for d in days] == ["000001.SZ", "000002.SZ", "300001.SZ", "300002.SZ",
+                                           "600001.SH", "688001.SH"]
+    for kind in ("tape", "minutes", "auctions", "strokes"):
+        table = pq.read_table(paths[kind])
+        assert table.schema.field("symbol").type == pa.string()
+        assert table.column("symbol").to_pylist() == sorted(table.column("symbol").to_pylist())
+        assert set(table.column("symbol").to_pylist()) == {d["symbol"] for d in days}
+    first = pq.read_table(paths["bars"] / "symbol=000001.SZ" / "bars.parquet")
+    assert first.num_rows == 30
+    assert days[0]["pre_close"] == first.column("close")[-1].as_py()
+    assert days[0]["date"] > first.column("dt")[-1].as_py()
+
+
+def test_demo_section_runs_or_skips_every_command(capsys):
+    market_demo.run(seed=3, out=sys.stdout)
+    shown = capsys.readouterr().out
+    for name in ("signals", "tape", "auctions", "minutes", "zones"):
+        after = shown.split(f"$ zjkit {name} ", 1)[1].splitlines()[1]
+        assert after.startswith("  exit 0:" if COMMANDS[name].available() else "  skipped:")

@@ -66,7 +66,7 @@ def market(path: str | Path, symbols: int = 200, days: int = 500, trades: int = 
     root = Path(path)
     root.mkdir(parents=True, exist_ok=True)
     rng = random.Random(seed)
-    names = codes(symbols)
+    names = sorted(codes(symbols))
     bar_columns = ("dt", "open", "high", "low", "close", "vol", "amount")
     tape, minutes, snapshots, bis = [], [], [], []
     day_rows = []
