@@ -16,8 +16,8 @@ import pyarrow.compute as pc
 SYMBOL_ALIASES = ("symbol", "ts_code", "code", "代码")
 
 
-def summary(table, *, symbol=None, columns=None, workers=None, errors="raise", scale=1.0, interrupt_at=None,
-            days=None):
+def summary(table, *, symbol=None, columns=None, workers=None, errors="raise", scale=1.0,
+            interrupt_at=None, days=None):
     if workers is not None and workers < 1:
         raise ValueError("workers must be at least 1")
     columns = columns or {}
@@ -48,13 +48,19 @@ def summary(table, *, symbol=None, columns=None, workers=None, errors="raise", s
                 raise ValueError(message)
             errs.append({"symbol": key, "error": message})
             continue
+        last_dt = part.column("dt")[-1].as_py() if "dt" in part.column_names else None
         rows.append({"symbol": key, "rows": len(values), "close_sum": sum(values) * scale,
-                     "last_dt": part.column("dt")[-1].as_py() if "dt" in part.column_names else None,
-                     "pre_close": pre_close.get(key)})
+                     "last_dt": last_dt, "pre_close": pre_close.get(key)})
+    dt_type = table.schema.field("dt").type if "dt" in table.column_names else pa.null()
     schema = pa.schema([("symbol", pa.string()), ("rows", pa.int64()), ("close_sum", pa.float64()),
-                        ("last_dt", table.schema.field("dt").type if "dt" in table.column_names else pa.null()),
-                        ("pre_close", pa.float64())])
+                        ("last_dt", dt_type), ("pre_close", pa.float64())])
     result = pa.Table.from_pylist(rows, schema)
     if errors == "collect":
-        return result, pa.Table.from_pylist(errs, pa.schema([("symbol", pa.string()), ("error", pa.string())]))
+        errors_schema = pa.schema([("symbol", pa.string()), ("error", pa.string())])
+        return result, pa.Table.from_pylist(errs, errors_schema)
     return result
+
+
+def strict(table, *, symbol=None, columns=None, workers=None, **options):
+    """summary without errors="collect": a bad symbol fails the whole call."""
+    return summary(table, symbol=symbol, columns=columns, workers=workers, **options)

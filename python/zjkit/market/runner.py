@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import concurrent.futures
+import inspect
 import os
 import sys
 from dataclasses import dataclass
@@ -10,6 +11,7 @@ from pathlib import Path
 from typing import Any, Callable, Iterator
 
 import pyarrow as pa
+import pyarrow.compute as pc
 
 from zjkit.market import dataset
 from zjkit.market.commands import Command, UsageError, command
@@ -117,39 +119,89 @@ def _arrow(table: Any) -> pa.Table:
     raise TypeError(f"a frame function returned {type(table).__name__}, not a table")
 
 
+def _collects(fn: Callable[..., Any]) -> bool:
+    """Whether fn takes errors="collect" (every frame function should)."""
+    try:
+        return "errors" in inspect.signature(fn).parameters
+    except (TypeError, ValueError):  # no signature to read: assume the frame interface
+        return True
+
+
+def _call(fn: Callable[..., Any], table: pa.Table, symbol: str | None,
+          kwargs: dict[str, Any]) -> tuple[pa.Table, list[tuple[str, str]]]:
+    """(result, [(symbol, error)]) of one call of the frame function."""
+    if not _collects(fn):
+        return _arrow(fn(table, symbol=symbol, **kwargs)), []
+    result, errs = fn(table, symbol=symbol, errors="collect", **kwargs)
+    rows = _arrow(errs).to_pylist()
+    return _arrow(result), [("" if r.get("symbol") is None else str(r["symbol"]), str(r.get("error")))
+                            for r in rows]
+
+
+def _by_symbol(table: pa.Table, symbol: str) -> list[tuple[str, pa.Table]]:
+    """The table cut into one slice per symbol (rows of a symbol keep their order)."""
+    order = pc.sort_indices(table, [(symbol, "ascending")])  # stable; nulls last
+    ordered = table.take(order)
+    runs = pc.run_end_encode(ordered.column(symbol).combine_chunks())
+    ends, values = runs.run_ends.to_pylist(), runs.values.to_pylist()
+    starts = [0, *ends[:-1]]
+    return [("" if v is None else v, ordered.slice(a, b - a)) for v, a, b in zip(values, starts, ends)]
+
+
 def _compute(fn: Callable[..., Any], unit_tables: list[tuple[list, pa.Table]], symbol: str | None,
              kwargs: dict[str, Any]) -> tuple[pa.Table | None, list[dict]]:
     """The frame function over a batch's tables: together when they have the
     same columns (files with other columns are computed on their own, never
-    filled with nulls); when a call fails as a whole, each group of files
-    alone, so that one bad file costs only its own symbols."""
+    filled with nulls). When a call fails as a whole, each group of files is
+    computed alone, and a group that fails alone symbol by symbol, so that
+    one bad file or symbol costs only its own rows."""
     if not unit_tables:
         return None, []
     shapes: dict[frozenset, list] = {}
     for unit_table in unit_tables:
         shapes.setdefault(frozenset(unit_table[1].column_names), []).append(unit_table)
     if len(shapes) > 1:
-        parts = [_compute(fn, group, symbol, kwargs) for group in shapes.values()]
-        return _merge([r for r, _ in parts]), [e for _, es in parts for e in es]
+        return _parts(fn, list(shapes.values()), symbol, kwargs)
+    files = [s.path for unit, _ in unit_tables for s in unit]
     try:
         table = dataset._concat([t for _, t in unit_tables])
-        result, errs = fn(table, symbol=symbol, errors="collect", **kwargs)
+        result, errs = _call(fn, table, symbol, kwargs)
     except Exception as e:
         if len(unit_tables) > 1:
-            parts = [_compute(fn, [unit_table], symbol, kwargs) for unit_table in unit_tables]
-            return _merge([r for r, _ in parts]), [e for _, es in parts for e in es]
-        return None, dataset.unit_errors(unit_tables[0][0], e)
-    files: dict[str, list[str]] = {}
+            return _parts(fn, [[unit_table] for unit_table in unit_tables], symbol, kwargs)
+        unit, table = unit_tables[0]
+        if symbol is None or symbol not in table.column_names:
+            return None, dataset.unit_errors(unit, e)
+        slices = _by_symbol(table, symbol)
+        if len(slices) < 2:
+            return None, [_row(files, slices[0][0] if slices else "", e)]
+        results, errors = [], []
+        for sym, part in slices:
+            try:
+                result, errs = _call(fn, part, symbol, kwargs)
+            except Exception as e:
+                errors.append(_row(files, sym, e))
+                continue
+            results.append(result)
+            errors.extend(_row(files, s, error) for s, error in errs)
+        return _merge(results), errors
+    where: dict[str, list[str]] = {}
     for unit, _ in unit_tables:
         for source in unit:
             for s in source.symbols:
-                files.setdefault(s, []).append(source.path)
-    errors = []
-    for row in _arrow(errs).to_pylist():
-        sym = "" if row.get("symbol") is None else str(row["symbol"])
-        where = files.get(sym) or [s.path for unit, _ in unit_tables for s in unit]
-        errors.append({"file": ";".join(where), "symbol": sym, "error": str(row.get("error"))})
-    return _arrow(result), errors
+                where.setdefault(s, []).append(source.path)
+    return result, [_row(where.get(s) or files, s, error) for s, error in errs]
+
+
+def _row(files: list[str], symbol: str, error: BaseException | str) -> dict:
+    text = error if isinstance(error, str) else f"{type(error).__name__}: {error}"
+    return {"file": ";".join(files), "symbol": symbol, "error": text}
+
+
+def _parts(fn: Callable[..., Any], groups: list[list], symbol: str | None,
+           kwargs: dict[str, Any]) -> tuple[pa.Table | None, list[dict]]:
+    parts = [_compute(fn, group, symbol, kwargs) for group in groups]
+    return _merge([r for r, _ in parts]), [e for _, es in parts for e in es]
 
 
 def _merge(results: list[pa.Table | None]) -> pa.Table | None:
