@@ -26,7 +26,8 @@ import pyarrow.dataset as ds
 
 from zjkit.market.commands import UsageError
 
-__all__ = ["SYMBOL_ALIASES", "Batch", "Plan", "ReadSpec", "find_files", "plan", "read_batch", "read_table"]
+__all__ = ["SYMBOL_ALIASES", "Batch", "Plan", "ReadSpec", "find_files", "plan", "read_batch", "read_table",
+           "read_whole"]
 
 #: Names a symbol column goes by, tried in this order.
 SYMBOL_ALIASES = ("symbol", "ts_code", "code", "代码", "证券代码")
@@ -290,6 +291,14 @@ def plan(data: Any, spec: ReadSpec, batch_rows: int, exclude: tuple[Path, ...] =
     return Plan(batches, errors, symbol, len(files))
 
 
+def read_whole(data: Any, spec: ReadSpec) -> pa.Table:
+    """Every file of ``data`` as one table (a small side table such as the days)."""
+    root, files = find_files(data)
+    sources = [Source(path, _partition(path, root)) for path in files]
+    symbol = _find_symbol(sources, spec)
+    return _concat([read_table(s.path, spec, symbol, s) for s in sources])
+
+
 def _concat(tables: list[pa.Table]) -> pa.Table:
     """Tables with the same columns (in any order) as one; numeric types are widened."""
     if len(tables) == 1:
@@ -297,7 +306,7 @@ def _concat(tables: list[pa.Table]) -> pa.Table:
     names = tables[0].column_names
     for table in tables[1:]:
         if set(table.column_names) != set(names):
-            raise ValueError(f"the files of one symbol have different columns: {', '.join(names)} "
+            raise ValueError(f"files read together have different columns: {', '.join(names)} "
                              f"and {', '.join(table.column_names)}")
     return pa.concat_tables([t.select(names) for t in tables], promote_options="permissive")
 

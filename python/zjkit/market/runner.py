@@ -56,15 +56,12 @@ def _read_whole(value: Any, spec: dataset.ReadSpec, name: str) -> Any:
     """A path option read into one table; any other value is handed on as it is."""
     if not isinstance(value, (str, os.PathLike)):
         return value
-    root, files = dataset.find_files(value)
-    symbol = dataset._find_symbol([dataset.Source(f, dataset._partition(f, root)) for f in files], spec)
-    tables = []
-    for f in files:
-        try:
-            tables.append(dataset.read_table(f, spec, symbol, dataset.Source(f, dataset._partition(f, root))))
-        except Exception as e:
-            raise UsageError(f"{name} {f}: {type(e).__name__}: {e}") from None
-    return dataset._concat(tables)
+    try:
+        return dataset.read_whole(value, spec)
+    except UsageError:
+        raise
+    except Exception as e:
+        raise UsageError(f"{name} {os.fspath(value)}: {type(e).__name__}: {e}") from None
 
 
 def frame_options(cmd: Command, options: dict[str, Any], spec: dataset.ReadSpec) -> dict[str, Any]:
@@ -311,7 +308,7 @@ def run(command_name: str, data: Any, out: str | os.PathLike, *, workers: int | 
                     sink.add(result)
                 errors.extend(batch_errors)
                 bar.update(batch.size)
-            sink.commit(pa.schema([(layout.symbol or "symbol", pa.string())]))
+            sink.commit(pa.schema([("symbol", pa.string())]))
             rows = sink.rows
     finally:
         bar.close()
