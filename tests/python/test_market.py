@@ -144,6 +144,17 @@ def test_a_file_the_function_rejects_costs_only_its_symbols(tmp_path):
     assert "missing column 'close'" in error["error"]
 
 
+def test_files_of_one_symbol_with_different_columns_are_not_null_filled(tmp_path):
+    data = write_layout(tmp_path, bars(), "hive")
+    extra = pa.table({"dt": ["2024-02-01"], "price": [5.0]})
+    pq.write_table(extra, data / f"symbol={SYMBOLS[0]}" / "part-1.parquet")
+    result = run("summary", data, tmp_path / "out.parquet")
+    assert pq.read_table(tmp_path / "out.parquet").column("symbol").to_pylist() == SYMBOLS[1:]
+    [error] = result.errors.to_pylist()
+    assert error["symbol"] == SYMBOLS[0]
+    assert "different columns: dt, close, symbol and dt, price, symbol" in error["error"]
+
+
 def test_a_call_failing_as_a_whole_is_retried_symbol_by_symbol(tmp_path, monkeypatch):
     monkeypatch.setitem(COMMANDS, "strict", Command("strict", "market_fake:strict", "no collect"))
     table = bars()
