@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import concurrent.futures
+import contextlib
 import inspect
 import os
 import sys
@@ -103,16 +104,14 @@ def frame_options(cmd: Command, options: dict[str, Any], spec: dataset.ReadSpec)
 
 
 def _arrow(table: Any) -> pa.Table:
+    """A frame function's result as an Arrow table, whatever its flavour."""
     if isinstance(table, pa.Table):
         return table
-    if hasattr(table, "__arrow_c_stream__"):
-        return pa.table(table)
-    if isinstance(table, dict):
-        return pa.table(table)
-    import pandas as pd
-
-    if isinstance(table, pd.DataFrame):
+    pd = sys.modules.get("pandas")
+    if pd is not None and isinstance(table, pd.DataFrame):
         return pa.Table.from_pandas(table, preserve_index=False)
+    if hasattr(table, "__arrow_c_stream__") or isinstance(table, dict):
+        return pa.table(table)
     raise TypeError(f"a frame function returned {type(table).__name__}, not a table")
 
 
@@ -303,11 +302,13 @@ def run(command_name: str, data: Any, out: str | os.PathLike, *, workers: int | 
                 results = run_batches(dask, fn, layout.batches, spec, kwargs)
             else:
                 results = _local(fn, layout.batches, spec, kwargs)
-            for batch, (result, batch_errors) in zip(layout.batches, results):
-                if result is not None:
-                    sink.add(result)
-                errors.extend(batch_errors)
-                bar.update(batch.size)
+            # Closed at once when interrupted: the Dask tasks are cancelled, no read is started.
+            with contextlib.closing(results):
+                for batch, (result, batch_errors) in zip(layout.batches, results):
+                    if result is not None:
+                        sink.add(result)
+                    errors.extend(batch_errors)
+                    bar.update(batch.size)
             sink.commit(pa.schema([("symbol", pa.string())]))
             rows = sink.rows
     finally:
