@@ -7,7 +7,8 @@ namespace {
 
 // One line per area; an area is one file under src/zj_engine/.
 constexpr Registration kRegistrations[] = {
-    nullptr,
+    &register_columns,
+    &register_signals,
 };
 
 int exec_module(PyObject* module) {

@@ -14,4 +14,7 @@ using zj_python::Ref;
 // zj_python::add_function-like helpers of its own.
 using Registration = void (*)(PyObject*);
 
+void register_columns(PyObject* module);
+void register_signals(PyObject* module);  // signals.cpp
+
 }  // namespace zj_engine

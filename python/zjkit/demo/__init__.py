@@ -10,6 +10,7 @@ from typing import TextIO
 SECTIONS = [
     "signals",
     "signal_states",
+    "panel",
     "tick_zs",
     "transaction",
     "auction",

@@ -209,6 +209,34 @@ std::optional<DateTime> parse_ymd_hms(std::string_view s) {
     return t;
 }
 
+std::optional<DateTime> date_from_yyyymmdd(std::int64_t value) {
+    if (value < 0 || value > 99991231) return std::nullopt;
+    const auto year = static_cast<unsigned>(value / 10000);
+    const auto month = static_cast<unsigned>(value / 100 % 100);
+    const auto day = static_cast<unsigned>(value % 100);
+    if (!valid_date(year, month, day)) return std::nullopt;
+    DateTime out;
+    out.days = days_from_civil(year, month, day);
+    return out;
+}
+
+std::optional<DateTime> parse_date(std::string_view s) {
+    unsigned year = 0, month = 0, day = 0;
+    if (s.size() == 8) {
+        unsigned md = 0;
+        std::string_view rest = s;
+        if (!take_fixed(rest, 4, year) || !take_fixed(rest, 4, md)) return std::nullopt;
+        return date_from_yyyymmdd(static_cast<std::int64_t>(year) * 10000 + md);
+    }
+    if (!take_fixed(s, 4, year) || !take_char(s, '-') || !take_one_or_two_digits(s, month) || !take_char(s, '-') ||
+        !take_one_or_two_digits(s, day) || !s.empty())
+        return std::nullopt;
+    if (!valid_date(year, month, day)) return std::nullopt;
+    DateTime out;
+    out.days = days_from_civil(year, month, day);
+    return out;
+}
+
 std::optional<DateTime> parse_rfc3339(std::string_view s) {
     DateTime t;
     if (!rfc3339(s, t)) return std::nullopt;

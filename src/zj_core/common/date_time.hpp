@@ -63,6 +63,12 @@ unsigned days_in_month(std::int64_t year, unsigned month);
 // The two text forms described above; absent when the text does not match.
 std::optional<DateTime> parse_ymd_hms(std::string_view text);
 std::optional<DateTime> parse_rfc3339(std::string_view text);
+// A calendar date at midnight: "YYYY-MM-DD" (month and day of one or two
+// digits, as in the first form above) or "YYYYMMDD" (exactly eight digits, as
+// tushare writes trade dates).
+std::optional<DateTime> parse_date(std::string_view text);
+// A date written as the number YYYYMMDD (tushare's integer trade_date).
+std::optional<DateTime> date_from_yyyymmdd(std::int64_t value);
 
 // Reads texts in either form ("%Y-%m-%d %H:%M:%S" first, then RFC 3339),
 // remembering the last text read: a repeated text is not parsed again, and a
