@@ -11,7 +11,7 @@ so that reading, batching, spooling and writing are timed whatever exists.
 
 Every run is a fresh child process, so that its peak RSS is its own.
 
-    python bench/bench_market.py [--symbols 2000] [--trades 5000] [--bars 1000] [--no-dask]
+    python bench/bench_market.py [--symbols 2000] [--trades 5000] [--bars 1000] [--repeat 3] [--no-dask]
 """
 
 from __future__ import annotations
@@ -161,12 +161,21 @@ def child(spec: dict) -> dict:
     return out
 
 
+REPEAT = 3
+
+
 def measure(spec: dict) -> dict:
-    done = subprocess.run([sys.executable, __file__, "--child", json.dumps(spec)], capture_output=True,
-                          text=True)
-    if done.returncode != 0:
-        return {"failed": done.stderr.strip().splitlines()[-1] if done.stderr.strip() else done.returncode}
-    return json.loads(done.stdout.strip().splitlines()[-1])
+    """The fastest of REPEAT fresh processes (the machine is shared: the fastest is the least disturbed)."""
+    best: dict = {}
+    for _ in range(REPEAT):
+        done = subprocess.run([sys.executable, __file__, "--child", json.dumps(spec)], capture_output=True,
+                              text=True)
+        if done.returncode != 0:
+            return {"failed": done.stderr.strip().splitlines()[-1] if done.stderr.strip() else done.returncode}
+        r = json.loads(done.stdout.strip().splitlines()[-1])
+        if not best or r["seconds"] < best["seconds"]:
+            best = r
+    return best
 
 
 def show(label: str, r: dict) -> None:
@@ -184,10 +193,13 @@ def main() -> None:
     parser.add_argument("--trades", type=int, default=5000)
     parser.add_argument("--bars", type=int, default=1000)
     parser.add_argument("--no-dask", action="store_true")
+    parser.add_argument("--repeat", type=int, default=REPEAT)
     args = parser.parse_args()
     if args.child:
         print(json.dumps(child(json.loads(args.child))))
         return
+    global REPEAT
+    REPEAT = args.repeat
     from zjkit.market import COMMANDS
 
     with tempfile.TemporaryDirectory(prefix="zjkit-bench-") as folder:
