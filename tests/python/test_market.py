@@ -15,7 +15,7 @@ import zjkit.sample
 from zjkit.demo import market as market_demo
 from zjkit.cli import main
 from zjkit.market import COMMANDS, Command, Option, UsageError, errors_path, run
-from zjkit.market.commands import _float, _table
+from zjkit.market.commands import _float, _table, parse_signal
 
 SYMBOLS = ["000001.SZ", "000002.SZ", "300001.SZ", "600000.SH", "688001.SH"]
 
@@ -311,3 +311,32 @@ def test_demo_section_runs_or_skips_every_command(capsys):
     for name in ("signals", "tape", "auctions", "minutes", "zones"):
         after = shown.split(f"$ zjkit {name} ", 1)[1].splitlines()[1]
         assert after.startswith("  exit 0:" if COMMANDS[name].available() else "  skipped:")
+
+
+def sample_bars(symbols=("000001.SZ", "300750.SZ", "600519.SH"), n=120):
+    rows = []
+    for k, s in enumerate(symbols):
+        rows.extend(zjkit.sample.daily_bars(n=n, seed=k, symbol=s))
+    return pa.Table.from_pylist(rows).drop_columns(["freq"])
+
+
+SIGNALS = ["zj_vol_ratio_V260721", "zj_wavetrend_zone_V260724:n1=8,freq=日线"]
+
+
+@pytest.mark.parametrize("layout", ["wide", "long"])
+@pytest.mark.parametrize("files", ["hive", "long csv"])
+def test_signals_command_equals_frame_signals(tmp_path, layout, files):
+    if not COMMANDS["signals"].available():
+        pytest.skip("zjkit.frame.signals is not in this build")
+    import zjkit.frame
+
+    table = sample_bars()
+    data = write_layout(tmp_path, table, files)
+    result = run("signals", data, tmp_path / "out.parquet", signal=SIGNALS, layout=layout,
+                 batch_rows=150)
+    assert result.ok
+    configs = [c for spec in SIGNALS for c in parse_signal(spec)]
+    want = zjkit.frame.signals(table, configs, layout=layout)
+    got = pq.read_table(tmp_path / "out.parquet")
+    assert got.column_names == want.column_names
+    assert got.to_pylist() == want.to_pylist()

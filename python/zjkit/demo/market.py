@@ -10,8 +10,7 @@ TITLE = "zjkit signals|tape|auctions|minutes|zones: a sample market, files to re
 
 # (command, its data, its own arguments); paths are relative to the market folder.
 RUNS = [
-    ("signals", "bars", ["--signal", "zj_vol_ratio_V260721", "--signal", "zj_wavetrend_zone_V260724:freq=日线",
-                         "--layout", "long"]),
+    ("signals", "bars", ["--signal", "zj_vol_ratio_V260721", "--signal", "zj_wavetrend_zone_V260724:freq=日线"]),
     ("tape", "tape.parquet", ["--days", "days.parquet"]),
     ("auctions", "auctions.parquet", ["--days", "days.parquet"]),
     ("minutes", "minutes.parquet", ["--days", "days.parquet"]),
@@ -45,5 +44,7 @@ def run(seed: int, out: TextIO) -> None:
             code = main(argv)
             table = pq.read_table(result).to_pandas()
             print(f"  exit {code}: {len(table)} rows x {table.shape[1]} columns", file=out)
+            if "dt" in table:  # one row per bar: the last day's rows are the screen
+                table = table[table["dt"] == table["dt"].max()]
             with pd.option_context("display.width", 120, "display.max_columns", 8):
                 print("  " + table.head(5).to_string(max_colwidth=24).replace("\n", "\n  "), file=out)
