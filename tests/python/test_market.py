@@ -264,31 +264,6 @@ def test_errors_path(out, errors):
     assert errors_path(Path(out)) == Path(errors)
 
 
-@pytest.mark.cluster
-def test_dask_local_cluster_equals_the_local_run(tmp_path, monkeypatch):
-    distributed = pytest.importorskip("distributed")
-    # Worker processes import the test frame function from this folder (and zjkit
-    # as this process does).
-    paths = [str(Path(__file__).parent), os.environ.get("PYTHONPATH", "")]
-    monkeypatch.setenv("PYTHONPATH", os.pathsep.join(filter(None, paths)))
-    table = bars(symbols=[f"{k:06d}.SZ" for k in range(40)], n=30)
-    data = write_layout(tmp_path, table, "hive")
-    pq.write_table(pa.table({"dt": ["2024-01-02"], "close": [-1.0]}),
-                   data / "symbol=000007.SZ" / "part-1.parquet")
-    local = run("summary", data, tmp_path / "local.parquet", batch_rows=100, workers=1)
-    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
-                                  dashboard_address=None) as cluster:
-        with distributed.Client(cluster) as client:
-            remote = run("summary", data, tmp_path / "dask.parquet", batch_rows=100, workers=1,
-                         dask=client)
-        argv = [str(data), "-o", str(tmp_path / "cli.parquet"), "--dask", cluster.scheduler_address]
-        assert main(["summary", *argv]) == 1
-    assert pq.read_table(tmp_path / "dask.parquet") == pq.read_table(tmp_path / "local.parquet")
-    assert pq.read_table(tmp_path / "cli.parquet") == pq.read_table(tmp_path / "local.parquet")
-    assert remote.errors == local.errors
-    assert remote.errors.column("symbol").to_pylist() == ["000007.SZ"]
-
-
 def test_sample_market_files(tmp_path):
     paths = zjkit.sample.market(tmp_path, symbols=6, days=30, trades=200)
     days = pq.read_table(paths["days"]).to_pylist()
@@ -340,3 +315,37 @@ def test_signals_command_equals_frame_signals(tmp_path, layout, files):
     got = pq.read_table(tmp_path / "out.parquet")
     assert got.column_names == want.column_names
     assert got.to_pylist() == want.to_pylist()
+
+
+@pytest.mark.cluster
+def test_dask_local_cluster_equals_the_local_run(tmp_path, monkeypatch):
+    distributed = pytest.importorskip("distributed")
+    (tmp_path / "bars").mkdir()
+    # Worker processes import the test frame function from this folder (and zjkit
+    # as this process does).
+    paths = [str(Path(__file__).parent), os.environ.get("PYTHONPATH", "")]
+    monkeypatch.setenv("PYTHONPATH", os.pathsep.join(filter(None, paths)))
+    table = bars(symbols=[f"{k:06d}.SZ" for k in range(40)], n=30)
+    data = write_layout(tmp_path, table, "hive")
+    pq.write_table(pa.table({"dt": ["2024-01-02"], "close": [-1.0]}),
+                   data / "symbol=000007.SZ" / "part-1.parquet")
+    local = run("summary", data, tmp_path / "local.parquet", batch_rows=100, workers=1)
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                  dashboard_address=None) as cluster:
+        with distributed.Client(cluster) as client:
+            remote = run("summary", data, tmp_path / "dask.parquet", batch_rows=100, workers=1,
+                         dask=client)
+        argv = [str(data), "-o", str(tmp_path / "cli.parquet"), "--dask", cluster.scheduler_address]
+        assert main(["summary", *argv]) == 1
+        if COMMANDS["signals"].available():
+            bars_data = write_layout(tmp_path / "bars", sample_bars(), "hive")
+            for where, dask in (("local", None), ("remote", cluster.scheduler_address)):
+                run("signals", bars_data, tmp_path / f"signals-{where}.parquet", signal=SIGNALS,
+                    batch_rows=150, dask=dask)
+    assert pq.read_table(tmp_path / "dask.parquet") == pq.read_table(tmp_path / "local.parquet")
+    assert pq.read_table(tmp_path / "cli.parquet") == pq.read_table(tmp_path / "local.parquet")
+    assert remote.errors == local.errors
+    assert remote.errors.column("symbol").to_pylist() == ["000007.SZ"]
+    if COMMANDS["signals"].available():
+        signals_local = pq.read_table(tmp_path / "signals-local.parquet")
+        assert pq.read_table(tmp_path / "signals-remote.parquet") == signals_local
