@@ -317,6 +317,28 @@ def test_signals_command_equals_frame_signals(tmp_path, layout, files):
     assert got.to_pylist() == want.to_pylist()
 
 
+def test_signals_over_gbk_csv_with_a_bad_symbol(tmp_path):
+    if not COMMANDS["signals"].available():
+        pytest.skip("zjkit.frame.signals is not in this build")
+    table = sample_bars(symbols=("000001", "000002", "300750"), n=60)
+    dt = table.column("dt").to_pylist()
+    dt[61] = dt[60]
+    table = table.set_column(table.column_names.index("dt"), "dt", pa.array(dt))
+    headers = {"symbol": "代码", "dt": "日期", "open": "开盘", "close": "收盘", "high": "最高",
+               "low": "最低", "vol": "成交量", "amount": "成交额"}
+    table = table.rename_columns([headers[c] for c in table.column_names])
+    text = table.to_pandas().to_csv(index=False)
+    (tmp_path / "bars.csv").write_bytes(text.encode("gbk"))
+    result = run("signals", tmp_path / "bars.csv", tmp_path / "out.csv", signal=SIGNALS[:1],
+                 encoding="gbk")
+    out = pacsv.read_csv(tmp_path / "out.csv",
+                         convert_options=pacsv.ConvertOptions(column_types={"symbol": pa.string()}))
+    assert out.column("symbol").to_pylist() == ["000001"] * 60 + ["300750"] * 60
+    [error] = result.errors.to_pylist()
+    assert error["symbol"] == "000002"
+    assert error["file"] == str(tmp_path / "bars.csv")
+
+
 @pytest.mark.cluster
 def test_dask_local_cluster_equals_the_local_run(tmp_path, monkeypatch):
     distributed = pytest.importorskip("distributed")

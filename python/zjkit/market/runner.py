@@ -209,7 +209,12 @@ def _merge(results: list[pa.Table | None]) -> pa.Table | None:
     from zjkit.market.output import _conform
 
     merged = pa.concat_tables([_conform(t, schema) for t in tables])
-    return merged.sort_by("symbol") if "symbol" in merged.column_names and len(tables) > 1 else merged
+    if "symbol" not in merged.column_names or len(tables) == 1:
+        return merged
+    key = merged.column("symbol")
+    if pa.types.is_dictionary(key.type):  # frame results code their texts
+        key = key.cast(key.type.value_type)
+    return merged.take(pc.sort_indices(key))  # stable
 
 
 def compute_batch(fn: Callable[..., Any], batch: dataset.Batch, spec: dataset.ReadSpec,
