@@ -166,9 +166,9 @@ def test_a_call_failing_as_a_whole_is_retried_symbol_by_symbol(tmp_path, monkeyp
     got = pq.read_table(tmp_path / "out.parquet")
     assert got.column("symbol").to_pylist() == SYMBOLS[:2] + SYMBOLS[3:]
     assert got.column("rows").to_pylist() == [6, 6, 6, 6]
+    message = f"ValueError: {SYMBOLS[2]}: close -1.0 in row 1 (rows counted within the symbol)"
     assert result.errors.to_pylist() == [
-        {"file": str(data), "symbol": SYMBOLS[2],
-         "error": f"ValueError: {SYMBOLS[2]}: close -1.0 in row 1"},
+        {"file": str(data), "symbol": SYMBOLS[2], "error": message},
     ]
 
 
@@ -324,8 +324,8 @@ def test_signals_over_gbk_csv_with_a_bad_symbol(tmp_path):
     dt = table.column("dt").to_pylist()
     dt[61] = dt[60]
     table = table.set_column(table.column_names.index("dt"), "dt", pa.array(dt))
-    headers = {"symbol": "代码", "dt": "日期", "open": "开盘", "close": "收盘", "high": "最高",
-               "low": "最低", "vol": "成交量", "amount": "成交额"}
+    headers = {"symbol": "代码", "dt": "日期", "open": "开盘", "close": "收盘",
+               "high": "最高", "low": "最低", "vol": "成交量", "amount": "成交额"}
     table = table.rename_columns([headers[c] for c in table.column_names])
     text = table.to_pandas().to_csv(index=False)
     (tmp_path / "bars.csv").write_bytes(text.encode("gbk"))

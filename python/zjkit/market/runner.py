@@ -176,7 +176,10 @@ def _compute(fn: Callable[..., Any], unit_tables: list[tuple[list, pa.Table]], s
             try:
                 result, errs = _call(fn, part, symbol, kwargs)
             except Exception as e:
-                errors.append(_row(files, sym, e))
+                row = _row(files, sym, e)
+                if "row" in row["error"]:
+                    row["error"] += " (rows counted within the symbol)"
+                errors.append(row)
                 continue
             results.append(result)
             errors.extend(_row(files, s, error) for s, error in errs)
