@@ -162,12 +162,14 @@ def child(spec: dict) -> dict:
 
 
 REPEAT = 3
+SIGNALS = ["zj_vol_ratio_V260721", "zj_wavetrend_zone_V260724"]
+_options = {"repeat": REPEAT}
 
 
 def measure(spec: dict) -> dict:
-    """The fastest of REPEAT fresh processes (the machine is shared: the fastest is the least disturbed)."""
+    """The fastest of a few fresh processes (the machine is shared: the fastest is the least disturbed)."""
     best: dict = {}
-    for _ in range(REPEAT):
+    for _ in range(_options["repeat"]):
         done = subprocess.run([sys.executable, __file__, "--child", json.dumps(spec)], capture_output=True,
                               text=True)
         if done.returncode != 0:
@@ -198,8 +200,7 @@ def main() -> None:
     if args.child:
         print(json.dumps(child(json.loads(args.child))))
         return
-    global REPEAT
-    REPEAT = args.repeat
+    _options["repeat"] = args.repeat
     from zjkit.market import COMMANDS
 
     with tempfile.TemporaryDirectory(prefix="zjkit-bench-") as folder:
@@ -244,7 +245,7 @@ def main() -> None:
                 show(f"zjkit signals (2 signals), {w} worker{'s' * (w > 1)}",
                      measure({"what": "run", "command": "signals", "data": bars, "workers": w,
                               "out": str(root / "signals.parquet"),
-                              "options": {"signal": ["zj_vol_ratio_V260721", "zj_wavetrend_zone_V260724"]}}))
+                              "options": {"signal": SIGNALS}}))
         else:
             print("  zjkit signals: skipped (zjkit.frame.signals is not in this build)")
 
@@ -256,8 +257,9 @@ def main() -> None:
             print("\nDask: skipped (pip install 'zjkit[dask]')")
             return
         print("\nDask LocalCluster (2 worker processes x 1 thread) against the local run, 1 worker")
-        tape_command = "tape" if COMMANDS["tape"].available() else "trivial"
-        for command, data, options in ((tape_command, tape, {"days": days}), ("trivial", bars, {})):
+        tape_run = ("tape", tape, {"days": days}) if COMMANDS["tape"].available() else ("trivial", tape, {})
+        bars_run = ("signals", bars, {"signal": SIGNALS}) if COMMANDS["signals"].available() else ("trivial", bars, {})
+        for command, data, options in (tape_run, bars_run):
             for where in ("local", "Dask"):
                 show(f"{command} over {Path(data).name}, {where}",
                      measure({"what": "run", "command": command, "data": data, "workers": 1,
