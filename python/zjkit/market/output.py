@@ -44,8 +44,11 @@ def check_writable(out: Path) -> None:
         raise UsageError(f"{out}: is a directory")
     if not folder.is_dir():
         raise UsageError(f"{out}: no such directory {folder}")
-    if not os.access(folder, os.W_OK | os.X_OK):
-        raise UsageError(f"{out}: cannot write in {folder}")
+    try:  # the only sure test: permissions, a read-only mount, a full disk
+        with tempfile.NamedTemporaryFile(prefix=f".{out.name}.", suffix=".tmp", dir=folder):
+            pass
+    except OSError as e:
+        raise UsageError(f"{out}: cannot write in {folder}: {e.strerror or e}") from None
 
 
 def _plain(table: pa.Table) -> pa.Table:
