@@ -16,6 +16,7 @@ from zjkit.demo import market as market_demo
 from zjkit.cli import main
 from zjkit.market import COMMANDS, Command, Option, UsageError, errors_path, run
 from zjkit.market.commands import _float, _table, parse_signal
+from zjkit.market.dataset import ReadSpec, plan
 
 SYMBOLS = ["000001.SZ", "000002.SZ", "300001.SZ", "600000.SH", "688001.SH"]
 
@@ -93,6 +94,27 @@ def test_every_layout_equals_the_direct_call(tmp_path, layout, batch_rows):
     assert got.column("symbol").to_pylist() == SYMBOLS
     compared = ["symbol", "rows", "close_sum"]
     assert got.select(compared) == want.select(compared)
+
+
+@pytest.mark.parametrize("order, group_rows, batch_rows, batches", [
+    ("symbol", 4, 6, 3),        # groups share symbols: cut only where a symbol ends
+    ("symbol", 6, 6, 5),        # one group per symbol, one batch each
+    ("symbol", 6, 12, 3),
+    ("symbol", 6, 100, 1),      # small enough to read whole
+    ("day", 6, 6, 1),           # not ordered by symbol: read whole
+])
+def test_a_long_parquet_file_ordered_by_symbol_is_read_in_parts(
+        tmp_path, order, group_rows, batch_rows, batches):
+    table = bars()
+    if order == "symbol":
+        table = table.sort_by("symbol")
+    pq.write_table(table, tmp_path / "bars.parquet", row_group_size=group_rows)
+    layout = plan(tmp_path / "bars.parquet", ReadSpec(), batch_rows)
+    assert len(layout.batches) == batches
+    result = run("summary", tmp_path / "bars.parquet", tmp_path / "out.parquet",
+                 batch_rows=batch_rows)
+    assert result.ok
+    assert pq.read_table(tmp_path / "out.parquet") == expected(table)
 
 
 def test_csv_output_and_explicit_format(tmp_path):

@@ -6,7 +6,8 @@ partitions and become text columns. Every file is probed first for the symbols
 it holds (the symbol column alone, or its partition, or its name); files that
 share a symbol are read together, and groups of files are packed into batches
 of bounded size in symbol order, so that a dataset partitioned by symbol is
-read a few thousand symbols at a time while one long table is read whole.
+read a few thousand symbols at a time. One long Parquet file ordered by
+symbol is read in runs of row groups; one not ordered by symbol is read whole.
 """
 
 from __future__ import annotations
@@ -23,6 +24,7 @@ import pyarrow as pa
 import pyarrow.compute as pc
 import pyarrow.csv as pacsv
 import pyarrow.dataset as ds
+import pyarrow.parquet as pq
 
 from zjkit.market.commands import UsageError
 
@@ -54,6 +56,7 @@ class Source:
     symbols: list[str] = field(default_factory=list)
     rows: int = 0
     stem_symbol: bool = False          # the file holds one symbol, named after the file
+    row_groups: list[int] | None = None  # a Parquet file read in part: these row groups
 
 
 @dataclass
@@ -153,9 +156,51 @@ def _as_text(column: pa.ChunkedArray) -> pa.ChunkedArray:
     return column
 
 
+def _clustered(source: Source, symbol: str, batch_rows: int) -> list[Source] | None:
+    """A Parquet file ordered by symbol cut into runs of row groups of about
+    ``batch_rows`` rows, never inside a symbol (told by the row groups' text
+    statistics); None when the file is small, not ordered, or cannot say."""
+    if _format(source.path) != "parquet":
+        return None
+    try:
+        meta = pq.ParquetFile(source.path).metadata
+    except Exception:  # reported when the file is read
+        return None
+    if meta.num_rows <= batch_rows or meta.num_row_groups < 2:
+        return None
+    column = next((j for j in range(meta.num_columns) if meta.schema.column(j).path == symbol), None)
+    if column is None or meta.schema.column(column).physical_type != "BYTE_ARRAY":
+        return None  # no such column, or numbers, whose order is not the texts' order
+    ranges = []
+    for k in range(meta.num_row_groups):
+        stats = meta.row_group(k).column(column).statistics
+        if stats is None or not stats.has_min_max or stats.null_count:
+            return None
+        if not (getattr(stats, "is_min_value_exact", True) and getattr(stats, "is_max_value_exact", True)):
+            return None
+        ranges.append((stats.min, stats.max, meta.row_group(k).num_rows))
+    parts: list[Source] = []
+    rows = 0
+    for k, (low, high, n) in enumerate(ranges):
+        if low > high or (k and low < ranges[k - 1][1]):
+            return None  # not ordered by symbol: read whole
+        shared = k > 0 and low == ranges[k - 1][1]  # a symbol runs on from the last group
+        if not parts or (rows + n > batch_rows and not shared):
+            parts.append(Source(source.path, source.partition, row_groups=[]))
+            rows = 0
+        parts[-1].row_groups.append(k)
+        parts[-1].rows += n
+        rows += n
+    return parts
+
+
 def read_table(path: str, spec: ReadSpec, symbol: str | None = None, source: Source | None = None) -> pa.Table:
     """One file as a table, its partition keys and file-name symbol added as text columns."""
-    table = _dataset(path, spec).to_table()
+    if source is not None and source.row_groups is not None:
+        fragment = next(iter(_dataset(path, spec).get_fragments()))
+        table = fragment.subset(row_group_ids=source.row_groups).to_table()
+    else:
+        table = _dataset(path, spec).to_table()
     partition = source.partition if source else {}
     for key, value in partition.items():
         if key not in table.column_names:
@@ -263,9 +308,11 @@ def plan(data: Any, spec: ReadSpec, batch_rows: int, exclude: tuple[Path, ...] =
     symbol = _find_symbol(sources, spec)
     errors, readable = [], []
     if len(sources) == 1:
-        # One file is one batch whatever it holds: nothing to learn by probing it,
-        # and a file that cannot be read is reported when it is read.
-        return Plan([Batch([sources], symbol)], errors, symbol, 1)
+        # One file is read whole, or in runs of row groups when it is a Parquet
+        # file ordered by symbol; a file that cannot be read is reported when
+        # it is read.
+        parts = _clustered(sources[0], symbol, batch_rows) if symbol else None
+        return Plan([Batch([[part]], symbol) for part in parts or [sources[0]]], errors, symbol, 1)
 
     def probe(source: Source) -> BaseException | None:
         try:
