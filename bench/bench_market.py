@@ -48,7 +48,7 @@ def make_tape(path: Path, symbols: int, trades: int) -> None:
     from zjkit.sample.market import codes
 
     rng = np.random.default_rng(7)
-    names = codes(symbols)
+    names = sorted(codes(symbols))  # exported ordered by code
     seconds = np.concatenate([np.arange(34200, 41400), np.arange(46800, 53820)])
     writer = None
     day_rows = []

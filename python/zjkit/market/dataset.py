@@ -176,8 +176,8 @@ def _clustered(source: Source, symbol: str, batch_rows: int) -> list[Source] | N
         stats = meta.row_group(k).column(column).statistics
         if stats is None or not stats.has_min_max or stats.null_count:
             return None
-        if not (getattr(stats, "is_min_value_exact", True) and getattr(stats, "is_max_value_exact", True)):
-            return None
+        if getattr(stats, "is_min_value_exact", None) is False or getattr(stats, "is_max_value_exact", None) is False:
+            return None  # truncated texts: the bounds are not the symbols
         ranges.append((stats.min, stats.max, meta.row_group(k).num_rows))
     parts: list[Source] = []
     rows = 0
