@@ -113,11 +113,11 @@ params = { n1 = 10, n2 = 21 }
 
 def test_config_and_signals_are_merged_in_order(tmp_path):
     (tmp_path / "s.toml").write_text(CONFIG, encoding="utf-8")
-    options = {"signal": ["zj_ic_state_V260718:n=1"], "config": str(tmp_path / "s.toml"),
+    options = {"signal": ["zj_ic_state_V260718:n1=9"], "config": str(tmp_path / "s.toml"),
                "layout": "long"}
     kwargs = frame_options(COMMANDS["signals"], options, ReadSpec())
     assert kwargs == {"signals": [
-        {"name": "zj_ic_state_V260718", "freq": "", "params": {"n": 1}},
+        {"name": "zj_ic_state_V260718", "freq": "", "params": {"n1": 9}},
         {"name": "zj_vol_ratio_V260721", "freq": "", "params": {}},
         {"name": "zj_wavetrend_zone_V260724", "freq": "日线", "params": {"n1": 10, "n2": 21}},
     ], "layout": "long"}
@@ -138,7 +138,9 @@ def test_bad_configs(tmp_path, text, message):
 
 @pytest.mark.parametrize("options, message", [
     ({}, "give at least one signal or config"),
-    ({"signal": ["zj_nosuch_V1"]}, "unknown signal 'zj_nosuch_V1'"),
+    ({"signal": ["zj_nosuch_V1"]}, "zj_nosuch_V1"),
+    ({"signal": ["zj_vol_ratio_V260721:nope=1"]}, "unknown parameter 'nope'"),
+    ({"signal": ["zj_wavetrend_zone_V260724:n1=0"]}, "'n1' = '0' must be in"),
 ])
 def test_signals_usage_errors(options, message):
     with pytest.raises(UsageError, match=message):
