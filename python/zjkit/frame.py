@@ -22,6 +22,7 @@ from zjkit import _engine
 __all__ = ["signals"]
 
 _LAYOUTS = ("wide", "long")
+_ERRORS = ("raise", "collect")
 
 
 def _flavour(bars: Any) -> str:
@@ -31,6 +32,38 @@ def _flavour(bars: Any) -> str:
     if isinstance(bars, Mapping):
         return "dict"
     return "arrow"
+
+
+def _pandas_columns(df: Any) -> dict[str, Any]:
+    """A pandas DataFrame as a mapping of column name to array: numpy columns
+    as they are (no copy, NaN stays NaN), others through Arrow. Named index
+    levels count as columns (a "trade_date" index, say), as in Arrow export."""
+    import pandas as pd
+    import pyarrow as pa
+
+    names = [str(c) for c in df.columns]
+    if len(set(names)) != len(names):
+        dup = sorted({n for n in names if names.count(n) > 1})
+        raise ValueError(f"duplicated column names: {', '.join(map(repr, dup))}")
+    out: dict[str, Any] = {}
+    for name, series in zip(names, (df.iloc[:, i] for i in range(df.shape[1]))):
+        out[name] = series
+    if not isinstance(df.index, pd.RangeIndex):
+        for level, index_name in enumerate(df.index.names):
+            if index_name is not None and str(index_name) not in out:
+                out[str(index_name)] = df.index.get_level_values(level)
+    for name, values in out.items():
+        if isinstance(values.dtype, np.dtype) and values.dtype.kind in "fiuM":
+            out[name] = values.to_numpy()
+            continue
+        # Objects (str, datetime.date, ...), categorical, nullable, Arrow-backed,
+        # time-zone aware: as Arrow types them; what Arrow cannot type is left
+        # to the reader, which names the column.
+        try:
+            out[name] = pa.array(values)
+        except (pa.ArrowInvalid, pa.ArrowTypeError, pa.ArrowNotImplementedError):
+            out[name] = values.to_numpy()
+    return out
 
 
 def _workers(workers: Any) -> int:
@@ -57,7 +90,8 @@ def _coded(flavour: str, buffer: bytearray, categories: list[str]) -> Any:
     if flavour == "pandas":
         import pandas as pd
 
-        return pd.Categorical.from_codes(codes, categories=pd.Index(categories, dtype=object))
+        categories_index = pd.Index(categories, dtype=object)
+        return pd.Categorical.from_codes(codes, categories=categories_index, validate=False)
     if flavour == "dict":
         return np.asarray(categories, dtype=str)[codes]
     import pyarrow as pa
@@ -74,7 +108,8 @@ def _build(flavour: str, columns: dict[str, Any]) -> Any:
         return columns
     import pyarrow as pa
 
-    table = pa.table({k: pa.array(v) if isinstance(v, np.ndarray) else v for k, v in columns.items()})
+    arrays = {k: pa.array(v) if isinstance(v, np.ndarray) else v for k, v in columns.items()}
+    table = pa.table(arrays)
     if flavour == "polars":
         import polars as pl
 
@@ -91,11 +126,14 @@ def signals(
     layout: str = "wide",
     sort: bool = True,
     workers: int | None = None,
+    errors: str = "raise",
 ) -> Any:
     """Built-in signals over a table of bars. See ``frame.pyi`` for the full
     description."""
     if layout not in _LAYOUTS:
         raise ValueError(f"layout must be 'wide' or 'long', not {layout!r}")
+    if errors not in _ERRORS:
+        raise ValueError(f"errors must be 'raise' or 'collect', not {errors!r}")
     if not isinstance(sort, bool):
         raise TypeError(f"sort must be a bool, not {type(sort).__name__}")
     if isinstance(signals, (str, Mapping)):
@@ -103,7 +141,10 @@ def signals(
     elif not isinstance(signals, list):
         signals = list(signals)
     flavour = _flavour(bars)
-    res = _engine.signals(bars, signals, symbol, columns, layout, sort, _workers(workers))
+    source = _pandas_columns(bars) if flavour == "pandas" and hasattr(bars, "iloc") else bars
+    collect = errors == "collect"
+    res = _engine.signals(source, signals, symbol, columns, layout, sort, _workers(workers),
+                          collect)
 
     out: dict[str, Any] = {}
     if "symbol" in res:
@@ -116,4 +157,14 @@ def signals(
         for key in ("signal", "freq", "v1", "v2", "v3"):
             out[key] = _coded(flavour, res[key], res[f"{key}_categories"])
         out["score"] = _codes(res["score"])
-    return _build(flavour, out)
+    result = _build(flavour, out)
+    if not collect:
+        return result
+    symbols = [s for s, _ in res["errors"]]
+    messages = [m for _, m in res["errors"]]
+    table = {"symbol": np.asarray(symbols, dtype=str), "error": np.asarray(messages, dtype=str)}
+    if flavour == "pandas":
+        import pandas as pd
+
+        return result, pd.DataFrame({"symbol": symbols, "error": messages}, dtype=object)
+    return result, _build(flavour, table)
