@@ -87,9 +87,14 @@ def _format(path: str) -> str | None:
     return _FORMATS.get(Path(path).suffix.lower())
 
 
-def _visible(path: Path, root: Path) -> bool:
-    # Names starting with "." or "_" are bookkeeping (_SUCCESS, _metadata, temp files).
-    return not any(part.startswith((".", "_")) for part in path.relative_to(root).parts)
+def _walk(root: str) -> list[str]:
+    """Parquet and CSV files under root, skipping names that start with "." or
+    "_" (bookkeeping: _SUCCESS, _metadata, temporary files)."""
+    found = []
+    for folder, dirs, names in os.walk(root):
+        dirs[:] = [d for d in dirs if not d.startswith((".", "_"))]
+        found.extend(os.path.join(folder, n) for n in names if not n.startswith((".", "_")) and _format(n))
+    return sorted(found)
 
 
 def find_files(data: Any) -> tuple[Path, list[str]]:
@@ -97,7 +102,7 @@ def find_files(data: Any) -> tuple[Path, list[str]]:
     text = os.fspath(data)
     path = Path(text)
     if path.is_dir():
-        files = sorted(str(p) for p in path.rglob("*") if p.is_file() and _format(str(p)) and _visible(p, path))
+        files = _walk(text)
         root = path
         if not files:
             raise UsageError(f"{text}: no Parquet or CSV file in this directory")
@@ -117,12 +122,12 @@ def find_files(data: Any) -> tuple[Path, list[str]]:
 
 
 def _partition(path: str, root: Path) -> dict[str, str]:
-    try:
-        parts = Path(path).parent.relative_to(root).parts
-    except ValueError:
+    """Hive keys of the folders between root and the file (``symbol=000001.SZ``)."""
+    folder, base = os.path.dirname(os.path.abspath(path)), os.path.abspath(root)
+    if folder != base and not folder.startswith(base.rstrip(os.sep) + os.sep):
         return {}
     keys = {}
-    for part in parts:
+    for part in folder[len(base):].split(os.sep):
         key, eq, value = part.partition("=")
         if eq and key:
             keys[urllib.parse.unquote(key)] = urllib.parse.unquote(value)
