@@ -16,6 +16,7 @@ SECTIONS = [
     "auction",
     "ta",
     "generate_all",
+    "market",
 ]
 
 
