@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "zj_core/tick/core.hpp"
+#include "zj_python/boundary/bad_data.hpp"
 #include "zj_python/boundary/clinic.hpp"
 #include "zj_python/boundary/records.hpp"
 #include "zj_python/module.hpp"
@@ -33,7 +34,9 @@ std::vector<zj_core::tick::TickPoint> points_from_dicts(PyObject* data) {
 
 Ref analyze_tick_chart(PyObject* data, double pre_close, std::optional<double> low_price,
                        double close_pos_threshold) {
+    require_reference_price("pre_close", pre_close);
     const std::vector<zj_core::tick::TickPoint> points = points_from_dicts(data);
+    require_sound_records(points);
     const auto r = zj_core::tick::analyze_tick_chart(points, low_price.has_value(), pre_close,
                                                      low_price.value_or(0.0), close_pos_threshold);
     if (!r) return py_none();

@@ -39,7 +39,7 @@ inline double param_number(const ParamMap& params, std::string_view key, double 
 // Mean of values[i - n + 1 .. i], summed in index order (n >= 1, i >= n - 1).
 // Summing each window afresh keeps every mean exact to its own window: a NaN
 // or infinity affects only the windows that hold it, and no rounding drift
-// accumulates along the series.
+// accumulates along the series. A window of equal values gives that value.
 double window_mean(std::span<const double> values, std::size_t i, std::size_t n);
 
 }  // namespace zj_signals::builtin

@@ -269,3 +269,46 @@ TEST(Bands, FlatWindowsCloseTheBandsExactly) {
     for (std::size_t i = 79; i < 100; ++i) EXPECT_TRUE(f.upper[i] == f.middle[i] && f.lower[i] == f.middle[i]) << i;
     EXPECT_GT(f.upper[78], f.middle[78]);
 }
+
+TEST(FlatWindows, GiveTheValueAndSlopeZeroExactly) {
+    // Movement, then a flat stretch (a suspended stock) at prices whose window
+    // sums are inexact: the carried sums hold residue from the moving bars.
+    const struct {
+        double level;
+        std::size_t n;
+    } cases[] = {{1000.1, 20}, {1000.1, 5}, {0.1, 3}, {10.23, 2}, {0.37, 14}};
+    for (const auto& c : cases) {
+        Series y = prices(100, 9);
+        for (std::size_t i = 60; i < 100; ++i) y[i] = c.level;
+        const Series avg = ind::sma(y, c.n).take();
+        const Series line = ind::linearreg(y, c.n).take();
+        const auto parts = ind::linearreg_components(y, c.n).take();
+        const auto bands = ind::bbands(y, c.n, MaType::Sma, 2.0, 2.0).take();
+        for (std::size_t i = 59 + c.n; i < 100; ++i) {
+            EXPECT_EQ(avg[i], c.level) << c.n << " at " << i;
+            EXPECT_EQ(line[i], c.level) << c.n << " at " << i;
+            EXPECT_EQ(parts.slope[i], 0.0) << c.n << " at " << i;
+            EXPECT_EQ(parts.intercept[i], c.level) << c.n << " at " << i;
+            EXPECT_EQ(bands.middle[i], c.level) << c.n << " at " << i;
+        }
+        // The last window that still holds a move keeps its slope.
+        EXPECT_NE(parts.slope[58 + c.n], 0.0) << c.n;
+    }
+}
+
+TEST(FlatWindows, FirstWindowAndPoisonedSums) {
+    // A flat first window: the seed sum of 0.1s is inexact.
+    const Series tenths(30, 0.1);
+    EXPECT_EQ(ind::sma(tenths, 3).value()[2], 0.1);
+    EXPECT_EQ(ind::linearreg(tenths, 7).value()[6], 0.1);
+    EXPECT_EQ(ind::linearreg_components(tenths, 7).value().slope[6], 0.0);
+    // A NaN poisons the carried sums for good, flat stretch or not.
+    Series y = prices(40);
+    y[10] = kNaN;
+    for (std::size_t i = 20; i < 40; ++i) y[i] = 5.0;
+    EXPECT_TRUE(std::isnan(ind::sma(y, 5).value()[39]));
+    EXPECT_TRUE(std::isnan(ind::linearreg(y, 5).value()[39]));
+    // The regression of infinite values stays undefined (inf - inf), as TA-Lib has it.
+    const Series inf(10, INFINITY);
+    EXPECT_TRUE(std::isnan(ind::linearreg(inf, 4).value()[3]));
+}

@@ -59,7 +59,8 @@ ZJ_FMA_CLONES void fill_bbands(In in, std::size_t n, MaType type, double up, dou
         // Length of the run of equal values ending at the current bar. A window
         // of equal values has no spread; the sum-of-squares formula would leave
         // rounding residue there (a band width of ~1e-5 on a flat price of
-        // 1000), so such windows get sd = 0 outright.
+        // 1000), so such windows get sd = 0 outright, and their mean is the
+        // value itself (unless an earlier NaN or infinity made the sums NaN).
         std::size_t run = 0;
         for (std::size_t j = 0; j + 1 < n; ++j) {
             sum += in[j];
@@ -75,9 +76,9 @@ ZJ_FMA_CLONES void fill_bbands(In in, std::size_t n, MaType type, double up, dou
             sum += in[i];
             sumsq += in[i] * in[i];
             run = (i > 0 && in[i] == in[i - 1]) ? run + 1 : 1;
-            const double mean = sum * inv_n;
-            const double sd =
-                run >= n ? 0.0 : std::sqrt(std::max(sumsq * inv_n - mean * mean, 0.0));
+            const bool flat = run >= n && sum == sum;
+            const double mean = flat ? in[i] : sum * inv_n;
+            const double sd = flat ? 0.0 : std::sqrt(std::max(sumsq * inv_n - mean * mean, 0.0));
             middle[i] = mean;
             upper[i] = mean + up * sd;
             lower[i] = mean - dn * sd;

@@ -22,19 +22,29 @@ void regress(In in, std::size_t n, Emit emit) {
     const double divisor = dn * sum_xx - sum_x * sum_x;
     const double newest_x = dn - 1.0;
     double sum_y = 0.0, sum_xy = 0.0;
+    // Length of the run of equal values ending at the current one. A window
+    // of n equal values is a flat line: slope 0 and that value, exactly,
+    // whatever rounding residue the carried sums hold. Sums made NaN by an
+    // earlier NaN or infinity stay NaN.
+    std::size_t run = 0;
     for (std::size_t j = 0; j < n; ++j) {
         sum_y += in[j];
         sum_xy += static_cast<double>(j) * in[j];
+        run = j > 0 && in[j] == in[j - 1] ? run + 1 : 1;
     }
     for (std::size_t i = n - 1;;) {
         const double slope = (dn * sum_xy - sum_x * sum_y) / divisor;
-        emit(i, slope, (sum_y - sum_x * slope) / dn);
+        if (run >= n && slope == slope)
+            emit(i, 0.0, in[i]);
+        else
+            emit(i, slope, (sum_y - sum_x * slope) / dn);
         if (++i == in.size()) break;
         // Slide by one: every x drops by one (the oldest value leaves with
         // x = 0), the newest enters at x = n - 1.
         const double rest = sum_y - in[i - n];
         sum_xy = (sum_xy - rest) + newest_x * in[i];
         sum_y = rest + in[i];
+        run = in[i] == in[i - 1] ? run + 1 : 1;
     }
 }
 

@@ -1,5 +1,6 @@
 // trans_analysis: breakout verdict of a day's trade-by-trade tape.
 #include "zj_core/transaction/core.hpp"
+#include "zj_python/boundary/bad_data.hpp"
 #include "zj_python/boundary/clinic.hpp"
 #include "zj_python/transaction/records.hpp"
 
@@ -7,7 +8,12 @@ namespace zj_python::transaction {
 namespace {
 
 Ref trans_analysis(PyObject* data, double pre_close, double high, double low) {
+    require_reference_price("pre_close", pre_close);
+    require_reference_price("high", high);
+    require_reference_price("low", low);
+    require_ordered_range(high, low);
     const auto points = transaction_points(data);
+    require_sound_records(points);
     const auto r = zj_core::transaction::analyze_transactions(points, pre_close, high, low);
     if (!r) return py_none();
     return ResultDict()

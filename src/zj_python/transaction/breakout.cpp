@@ -1,5 +1,6 @@
 // trans_breakout: does trading at or above a price confirm the breakout?
 #include "zj_core/transaction/core.hpp"
+#include "zj_python/boundary/bad_data.hpp"
 #include "zj_python/boundary/clinic.hpp"
 #include "zj_python/transaction/records.hpp"
 
@@ -7,7 +8,9 @@ namespace zj_python::transaction {
 namespace {
 
 Ref analyze_breakout(PyObject* data, double breakout_price) {
+    require_reference_price("breakout_price", breakout_price);
     const auto points = transaction_points(data);
+    require_sound_records(points);
     const auto r = zj_core::transaction::analyze_breakout(points, breakout_price);
     if (!r) return py_none();
     return ResultDict()

@@ -1,5 +1,6 @@
 // screening_metrics: thirteen screener figures of a day's tape.
 #include "zj_core/transaction/screening.hpp"
+#include "zj_python/boundary/bad_data.hpp"
 #include "zj_python/boundary/clinic.hpp"
 #include "zj_python/transaction/records.hpp"
 
@@ -8,6 +9,7 @@ namespace {
 
 Ref screening_metrics_fn(PyObject* data) {
     const auto points = screening_points(data);
+    require_sound_records(points);
     const auto m = zj_core::transaction::compute_screening_metrics(points);
     if (!m) return py_none();
     return ResultDict()
