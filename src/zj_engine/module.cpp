@@ -9,6 +9,10 @@ namespace {
 constexpr Registration kRegistrations[] = {
     &register_columns,
     &register_signals,
+    &register_tape,
+    &register_minutes,
+    &register_auctions,
+    &register_zones,
 };
 
 int exec_module(PyObject* module) {
