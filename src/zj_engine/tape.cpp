@@ -51,7 +51,8 @@ Ref tape(PyObject* trades, PyObject* days_obj, std::optional<double> breakout, P
     for (const char* name : {"pre_close", "high", "low"})
         if (!days.has(name))
             zj_python::raise_value_error(std::string("days has no column '") + name + "'; found " + days.table.names());
-    if (breakout) records::reference_price("breakout", breakout);  // the same for every symbol: fail at once
+    if (breakout && !zj_core::valid_reference_price(*breakout))  // the same for every symbol: fail at once
+        zj_python::raise_value_error("Invalid breakout " + records::float_repr(*breakout));
     const bool with_breakout = breakout.has_value() || days.has("breakout");
 
     std::vector<Tape> found(in.groups.size());
