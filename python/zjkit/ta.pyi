@@ -2,11 +2,13 @@
 import enum
 from typing import Any, TypeAlias
 
-# A 1-D float64 buffer (numpy array, array.array('d'), memoryview) or any
-# iterable of numbers. Outputs are numpy arrays for numpy input and
-# array.array('d') otherwise.
+# A 1-D float64 buffer (numpy array, array.array('d'), memoryview), a pandas or
+# polars Series, Arrow data (pyarrow Array / ChunkedArray, any exporter of the
+# Arrow PyCapsule interface) or any iterable of numbers. Outputs follow the
+# first input: pandas Series (same index) for pandas, polars Series for
+# polars, numpy arrays for numpy and Arrow, array.array('d') otherwise.
 Series: TypeAlias = Any
-Output: TypeAlias = Any  # numpy.ndarray | array.array[float]
+Output: TypeAlias = Any  # pandas.Series | polars.Series | numpy.ndarray | array.array[float]
 
 class TaError(ValueError):
     kind: str

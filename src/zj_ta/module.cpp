@@ -33,10 +33,11 @@ PyModuleDef_Slot kSlots[] = {
 PyModuleDef kModule = {
     PyModuleDef_HEAD_INIT,
     "ta",
-    "Technical indicators after the TA-Lib definitions, over any 1-D float64 buffer or sequence of\n"
-    "numbers. Every output has the input's length; the first lookback entries are NaN. Outputs are\n"
-    "numpy arrays for numpy input and array.array('d') otherwise. Bad parameters and too-short\n"
-    "input raise TaError (a ValueError).",
+    "Technical indicators after the TA-Lib definitions, over any 1-D float64 buffer, pandas or polars\n"
+    "Series, Arrow array or sequence of numbers. Every output has the input's length; the first\n"
+    "lookback entries are NaN. Outputs follow the first input: pandas Series (same index) for pandas,\n"
+    "polars Series for polars, numpy arrays for numpy and Arrow, array.array('d') otherwise. Bad\n"
+    "parameters and too-short input raise TaError (a ValueError).",
     0,
     nullptr,
     kSlots,

@@ -18,13 +18,7 @@ namespace {
 PyObject* g_ta_error = nullptr;
 PyObject* g_array_type = nullptr;
 
-// numpy.ndarray and numpy.empty, looked up once numpy has been imported by
-// the caller; zjkit.ta never imports numpy itself.
-struct Numpy {
-    PyObject* ndarray = nullptr;
-    PyObject* empty = nullptr;
-    PyObject* asarray = nullptr;
-};
+}  // namespace
 
 const Numpy* numpy_if_loaded() {
     static Numpy np;
@@ -43,6 +37,8 @@ const Numpy* numpy_if_loaded() {
     np.ndarray = nd.release();
     return &np;
 }
+
+namespace {
 
 bool is_ndarray(PyObject* o) {
     const Numpy* np = numpy_if_loaded();
@@ -77,13 +73,8 @@ bool native_float64_format(const char* f) {
 SeriesIn::SeriesIn(PyObject* o) {
     PyObject* source = o;
     if (!PyObject_CheckBuffer(o)) {
-        // Array-likes such as pandas Series are read through numpy when the
-        // caller has it loaded; their dtype is checked like any buffer's.
-        const Numpy* np = numpy_if_loaded();
-        if (np && PyObject_HasAttrString(o, "__array__")) {
-            keep_ = Ref::check(PyObject_CallFunctionObjArgs(np->asarray, o, nullptr));
-            source = keep_.get();
-        }
+        source = columnar(o);
+        if (source == nullptr) return;
     }
     if (PyObject_CheckBuffer(source)) {
         buffer_.acquire(source, PyBUF_RECORDS_RO);
@@ -114,6 +105,7 @@ SeriesIn::SeriesIn(PyObject* o) {
             values_ = copy_;
         }
         numpy_ = keep_ ? true : is_ndarray(o);
+        if (numpy_ && flavour_ == Flavour::Plain) flavour_ = Flavour::Numpy;
         return;
     }
 

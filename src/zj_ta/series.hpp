@@ -14,6 +14,7 @@
 #include "indicators/error.hpp"
 #include "indicators/ma_type.hpp"
 #include "zj_python/boundary/clinic.hpp"
+#include "zj_python/boundary/columns.hpp"
 
 namespace zj_ta {
 
@@ -37,8 +38,18 @@ struct BufferView {
     }
 };
 
+// What a series argument was, for the flavour of the outputs.
+enum class Flavour : unsigned char {
+    Plain,   // a buffer other than numpy's, or a sequence: array.array('d') out
+    Numpy,   // a numpy array, an array-like read through numpy, an Arrow array: numpy out
+    Pandas,  // a pandas Series: a pandas Series out, with its index
+    Polars,  // a polars Series: a polars Series out
+};
+
 // The values of one series argument, valid for the call. A buffer is
-// borrowed in place when contiguous and copied otherwise.
+// borrowed in place when contiguous and copied otherwise; Arrow data (polars
+// Series, Arrow arrays and chunked arrays) are read in place when they are one
+// chunk of float64 without nulls, else copied with nulls as NaN.
 class SeriesIn {
 public:
     explicit SeriesIn(PyObject* o);
@@ -46,11 +57,21 @@ public:
     SeriesIn& operator=(const SeriesIn&) = delete;
 
     std::span<const double> values() const { return values_; }
-    // The argument was a numpy array (or array-like read through numpy):
-    // outputs are numpy arrays too.
+    // Outputs are numpy arrays (also under a pandas or polars Series).
     bool numpy() const { return numpy_; }
+    Flavour flavour() const { return flavour_; }
+    // The indicator's result (one array or a tuple) in this argument's flavour.
+    Ref wrap(Ref result) const;
 
 private:
+    // pandas and polars Series and Arrow exporters: reads Arrow data itself and
+    // returns null, or returns the object the buffer path is to read.
+    PyObject* columnar(PyObject* o);
+
+    Flavour flavour_ = Flavour::Plain;
+    Ref series_;  // a pandas or polars argument, whose index the outputs take
+    std::unique_ptr<zj_python::columns::Table> table_;  // Arrow data (released after column_)
+    zj_python::columns::Values column_;
     Ref keep_;  // an array numpy made from an array-like argument (released after view_)
     BufferView buffer_;
     bool numpy_ = false;
@@ -58,6 +79,15 @@ private:
     std::span<const double> values_;
 };
 using SeriesArg = std::shared_ptr<const SeriesIn>;
+
+// numpy.ndarray, numpy.empty and numpy.asarray, looked up once numpy has been
+// imported by the caller (zjkit.ta never imports numpy itself); null before.
+struct Numpy {
+    PyObject* ndarray = nullptr;
+    PyObject* empty = nullptr;
+    PyObject* asarray = nullptr;
+};
+const Numpy* numpy_if_loaded();
 
 // Parameter kinds for clinic::Function.
 struct Real {
@@ -105,13 +135,21 @@ private:
     double* data_[3]{};
 };
 
-// check(), then the outputs, then fill(outputs).
+// check(), then the outputs, then fill(outputs) with the GIL released (the
+// inputs are held or owned for the call, the outputs not yet shared), then
+// the outputs in the first argument's flavour.
 template <class CheckFn, class FillFn>
 Ref compute(const SeriesIn& first, std::size_t count, CheckFn&& check, FillFn&& fill) {
     if (auto e = check()) raise_ta_error(*e);
     Outputs out(first.values().size(), first.numpy(), count);
-    fill(out);
-    return out.finish();
+    {
+        struct Release {
+            PyThreadState* state = PyEval_SaveThread();
+            ~Release() { PyEval_RestoreThread(state); }
+        } release;
+        fill(out);
+    }
+    return first.wrap(out.finish());
 }
 
 // Module set-up: the TaError class and the MaType enum.

@@ -222,12 +222,7 @@ std::optional<DateTime> date_from_yyyymmdd(std::int64_t value) {
 
 std::optional<DateTime> parse_date(std::string_view s) {
     unsigned year = 0, month = 0, day = 0;
-    if (s.size() == 8) {
-        unsigned md = 0;
-        std::string_view rest = s;
-        if (!take_fixed(rest, 4, year) || !take_fixed(rest, 4, md)) return std::nullopt;
-        return date_from_yyyymmdd(static_cast<std::int64_t>(year) * 10000 + md);
-    }
+    if (unsigned ymd = 0; s.size() == 8 && take_fixed(s, 8, ymd)) return date_from_yyyymmdd(ymd);
     if (!take_fixed(s, 4, year) || !take_char(s, '-') || !take_one_or_two_digits(s, month) || !take_char(s, '-') ||
         !take_one_or_two_digits(s, day) || !s.empty())
         return std::nullopt;

@@ -309,6 +309,22 @@ bool read_arrow(Table& t, std::vector<Source>& sources, PyObject* o) {
     return false;
 }
 
+// read_arrow, except that an exporter whose export needs a library that is
+// missing (pandas without pyarrow) is left to another path (`fallback`: it
+// has one, a mapping of columns or numpy's __array__).
+bool read_arrow_or_fall_back(Table& t, std::vector<Source>& sources, PyObject* o, bool fallback) {
+    try {
+        return read_arrow(t, sources, o);
+    } catch (const PyErrOccurred&) {
+        if (!fallback || !PyErr_ExceptionMatches(PyExc_ImportError)) throw;
+        PyErr_Clear();
+        sources.clear();
+        t.columns.clear();
+        t.rows = 0;
+        return false;
+    }
+}
+
 // ---- mappings of arrays -----------------------------------------------------
 
 std::optional<ArrowType> buffer_type(const char* format, Py_ssize_t itemsize) {
@@ -409,14 +425,14 @@ std::pair<std::string, std::string> numpy_dtype(PyObject* o) {
 // numbers a float column; None is null. Anything else leaves the column as
 // Other. Each item is owned while it is converted.
 void read_objects(Owner& owner, PyObject* seq, Column& col, Source& src) {
-    Ref fast = Ref::check(PySequence_Fast(seq, "expected a sequence"));
-    const Py_ssize_t n = PySequence_Size(fast.get());
+    // A tuple: a snapshot that code run by a conversion cannot change.
+    Ref fast = Ref::check(PySequence_Tuple(seq));
+    const Py_ssize_t n = PyTuple_Size(fast.get());
     if (n < 0) throw PyErrOccurred{};
     enum { Unknown, Texts, Ints, Floats, Mixed } what = Unknown;
     for (Py_ssize_t i = 0; i < n && what != Mixed; ++i) {
-        PyObject* item = PySequence_GetItem(fast.get(), i);  // new reference
+        PyObject* item = PyTuple_GetItem(fast.get(), i);  // borrowed from the tuple we hold
         if (!item) throw PyErrOccurred{};
-        Ref held(item);
         if (item == Py_None) continue;
         const auto kind = PyUnicode_Check(item)                        ? Texts
                           : PyBool_Check(item)                         ? Mixed
@@ -446,7 +462,7 @@ void read_objects(Owner& owner, PyObject* seq, Column& col, Source& src) {
     check(ArrowArrayInitFromType(array, type));
     check(ArrowArrayStartAppending(array));
     for (Py_ssize_t i = 0; i < n; ++i) {
-        Ref item = Ref::check(PySequence_GetItem(fast.get(), i));
+        Ref item = Ref::borrow(PyTuple_GetItem(fast.get(), i));
         if (item.get() == Py_None) {
             check(ArrowArrayAppendNull(array, 1));
         } else if (type == NANOARROW_TYPE_STRING) {
@@ -479,7 +495,7 @@ void read_mapped(Table& t, PyObject* value, Column& col, Source& src) {
         Table one;
         one.owner = t.owner;
         std::vector<Source> one_src;
-        if (read_arrow(one, one_src, value)) {
+        if (read_arrow_or_fall_back(one, one_src, value, PyObject_HasAttrString(value, "__array__") == 1)) {
             if (one.columns.size() != 1)
                 raise_type_error("column " + quoted(col.name) + " holds a table of " +
                                  std::to_string(one.columns.size()) + " columns, not one column");
@@ -490,6 +506,14 @@ void read_mapped(Table& t, PyObject* value, Column& col, Source& src) {
             return;
         }
     }
+    Ref as_array;
+    if (!buffer && PyObject_HasAttrString(value, "__array__")) {
+        // pandas Series without pyarrow, and other array-likes: through numpy.
+        as_array = Ref::check(PyObject_CallMethod(value, "__array__", nullptr));
+        owner.refs.push_back(Ref::borrow(as_array.get()));
+        value = as_array.get();
+    }
+    const bool is_buffer = PyObject_CheckBuffer(value);
     const auto [kind, dstr] = numpy_dtype(value);
     if (kind == "M") {
         // datetime64: its int64 values through a view, the unit from the dtype text ("<M8[ns]").
@@ -529,7 +553,7 @@ void read_mapped(Table& t, PyObject* value, Column& col, Source& src) {
         PyErr_Clear();
         return;
     }
-    if (buffer) {
+    if (is_buffer) {
         read_buffer(owner, value, col, src, std::nullopt);
         return;
     }
@@ -537,8 +561,8 @@ void read_mapped(Table& t, PyObject* value, Column& col, Source& src) {
         read_objects(owner, value, col, src);
         return;
     }
-    type_error("column " + quoted(col.name) + " is a " + type_name(value) +
-               ", not an array (a 1-D buffer, an Arrow array, a list)");
+    raise_type_error("column " + quoted(col.name) + " is a " + type_name(value) +
+                     ", not an array (a 1-D buffer, an Arrow array, a list)");
 }
 
 void read_mapping(Table& t, std::vector<Source>& sources, PyObject* mapping) {
@@ -573,14 +597,17 @@ bool is_null(const Chunk& c, std::int64_t i) {
     return c.view->buffer_views[0].data.data != nullptr && ArrowArrayViewIsNull(c.view, c.start + i);
 }
 
+// "column 'close'", or "the array" for an unnamed single array.
+std::string label(const Column& col) { return col.name.empty() ? "the array" : "column " + quoted(col.name); }
+
 [[noreturn]] void cannot_read(const Column& col, Kind kind) {
     static constexpr const char* kWant[] = {"numbers", "integers", "text", "times of day", "dates or date-times"};
-    type_error("column " + quoted(col.name) + " has type " + col.type_text + "; expected " +
+    type_error(label(col) + " has type " + col.type_text + "; expected " +
                kWant[static_cast<int>(kind)]);
 }
 
 [[noreturn]] void bad_row(const Column& col, std::size_t row, const std::string& what) {
-    value_error("column " + quoted(col.name) + ", row " + std::to_string(row) + ": " + what);
+    value_error(label(col) + ", row " + std::to_string(row) + ": " + what);
 }
 
 // Calls fn(row, chunk, index-in-view) for every row.
@@ -706,7 +733,9 @@ void read_text(const Column& col, const Source& src, Values& v) {
         for (std::int64_t i = 0; i < c.length; ++i) {
             if (is_null(c, i)) continue;
             const std::int64_t code = ArrowArrayViewGetIntUnsafe(c.view, c.start + i);
-            if (code < 0 || code >= d->length || ArrowArrayViewIsNull(d, code)) continue;
+            if (code < 0 || code >= d->length)
+                bad_row(col, static_cast<std::size_t>(i), "dictionary index " + std::to_string(code) + " out of range");
+            if (ArrowArrayViewIsNull(d, code)) continue;
             v.own_codes[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(code);
         }
     } else {
@@ -726,7 +755,9 @@ void read_text(const Column& col, const Source& src, Values& v) {
                 for (std::int64_t i = 0; i < c.length; ++i, ++row) {
                     if (is_null(c, i)) continue;
                     const std::int64_t code = ArrowArrayViewGetIntUnsafe(c.view, c.start + i);
-                    if (code >= 0 && code < d->length) v.own_codes[row] = remap[static_cast<std::size_t>(code)];
+                    if (code < 0 || code >= d->length)
+                        bad_row(col, row, "dictionary index " + std::to_string(code) + " out of range");
+                    v.own_codes[row] = remap[static_cast<std::size_t>(code)];
                 }
             } else {
                 for (std::int64_t i = 0; i < c.length; ++i, ++row)
@@ -736,6 +767,17 @@ void read_text(const Column& col, const Source& src, Values& v) {
     }
     v.codes = v.own_codes;
     v.dictionary = v.own_dictionary;
+}
+
+// The text of a non-null row of a text column, through its dictionary when
+// it has one (a null entry or an index outside the dictionary is a ValueError).
+std::string_view text_at(const Column& col, const Chunk& c, std::int64_t k, std::size_t row) {
+    const ArrowArrayView* d = c.view->dictionary;
+    if (d == nullptr) return string_at(c.view, k);
+    const std::int64_t code = ArrowArrayViewGetIntUnsafe(c.view, k);
+    if (code < 0 || code >= d->length) bad_row(col, row, "dictionary index " + std::to_string(code) + " out of range");
+    if (ArrowArrayViewIsNull(d, code)) bad_row(col, row, "missing time (null)");
+    return string_at(d, code);
 }
 
 std::optional<std::int64_t> to_ns(const zj_core::DateTime& t) {
@@ -752,11 +794,10 @@ std::optional<std::int64_t> scaled(std::int64_t v, std::int64_t mult, std::int64
 }
 
 // A date or date-time text in the accepted forms.
-std::optional<std::int64_t> parse_time_text(std::string_view s, zj_core::DateTimeReader& reader) {
+std::optional<zj_core::DateTime> parse_time_text(std::string_view s, zj_core::DateTimeReader& reader) {
     zj_core::DateTime t;
-    if (reader.read(s, t)) return to_ns(t);
-    if (auto d = zj_core::parse_date(s)) return to_ns(*d);
-    return std::nullopt;
+    if (reader.read(s, t)) return t;
+    return zj_core::parse_date(s);
 }
 
 void read_datetime(const Column& col, const Source& src, Values& v) {
@@ -808,7 +849,9 @@ void read_datetime(const Column& col, const Source& src, Values& v) {
                         : ArrowArrayViewGetIntUnsafe(c.view, k);
                 const auto d = zj_core::date_from_yyyymmdd(raw);
                 if (!d) bad_row(col, row, std::to_string(raw) + " is not a date written YYYYMMDD");
-                v.own_i64[row] = *to_ns(*d);
+                const auto ns = to_ns(*d);
+                if (!ns) out_of_range(row);
+                v.own_i64[row] = *ns;
             });
             break;
         }
@@ -817,18 +860,13 @@ void read_datetime(const Column& col, const Source& src, Values& v) {
             zj_core::DateTimeReader reader;
             each_row(src, [&](std::size_t row, const Chunk& c, std::int64_t k) {
                 if (is_null(c, k - c.start)) null_time(row);
-                std::string_view s;
-                if (src.type == NANOARROW_TYPE_DICTIONARY) {
-                    const std::int64_t code = ArrowArrayViewGetIntUnsafe(c.view, k);
-                    if (ArrowArrayViewIsNull(c.view->dictionary, code)) null_time(row);
-                    s = string_at(c.view->dictionary, code);
-                } else {
-                    s = string_at(c.view, k);
-                }
-                const auto ns = parse_time_text(s, reader);
-                if (!ns)
+                const std::string_view s = text_at(col, c, k, row);
+                const auto t = parse_time_text(s, reader);
+                if (!t)
                     bad_row(col, row,
                             quoted(s) + " is not a date or date-time (YYYY-MM-DD, YYYYMMDD or YYYY-MM-DD HH:MM:SS)");
+                const auto ns = to_ns(*t);
+                if (!ns) out_of_range(row);
                 v.own_i64[row] = *ns;
             });
             break;
@@ -873,13 +911,7 @@ void read_time_of_day(const Column& col, const Source& src, Values& v) {
     } else if (col.type == ColumnType::Text) {
         each_row(src, [&](std::size_t row, const Chunk& c, std::int64_t k) {
             if (is_null(c, k - c.start)) null_time(row);
-            std::string_view s;
-            if (src.type == NANOARROW_TYPE_DICTIONARY) {
-                const std::int64_t code = ArrowArrayViewGetIntUnsafe(c.view, k);
-                s = string_at(c.view->dictionary, code);
-            } else {
-                s = string_at(c.view, k);
-            }
+            const std::string_view s = text_at(col, c, k, row);
             zj_core::TimeOfDay t;
             const auto err = zj_core::parse_hms(s, t);
             if (err != zj_core::TimeParseError::None)
@@ -917,7 +949,7 @@ Table read_table(PyObject* source) {
     Table t;
     t.owner = std::make_shared<Owner>();
     std::vector<Source> sources;
-    if (!PyObject_CheckBuffer(source) && read_arrow(t, sources, source)) {
+    if (!PyObject_CheckBuffer(source) && read_arrow_or_fall_back(t, sources, source, PyMapping_Check(source) == 1)) {
         for (std::size_t i = 0; i < t.columns.size(); ++i) t.columns[i].length = t.rows;
     } else if (PyMapping_Check(source) && !PyUnicode_Check(source) && !PySequence_Check(source)) {
         read_mapping(t, sources, source);
