@@ -83,7 +83,8 @@ def part_a(symbols, snaps, repeat):
     frame_s = best(lambda: frame.auctions(df), repeat)
     dict_s = best(lambda: auctions_dict_path(df), 1)
     print(f"  frame.auctions: {frame_s:7.3f} s (workers = cores)")
-    print(f"  dict path:      {dict_s:7.3f} s (groupby, to_dict, auction_scan + auction_false_sell)")
+    print(f"  dict path:      {dict_s:7.3f} s"
+          " (groupby, to_dict, auction_scan + auction_false_sell)")
     print(f"  speed-up: {dict_s / frame_s:.1f}x (target >= 5x)")
 
 

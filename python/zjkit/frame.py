@@ -220,7 +220,8 @@ def _from_arrow(flavour: str, table: Any) -> Any:
 
         return pl.from_arrow(table)
     if flavour == "dict":
-        return {name: table.column(name).to_numpy(zero_copy_only=False) for name in table.column_names}
+        names = table.column_names
+        return {name: table.column(name).to_numpy(zero_copy_only=False) for name in names}
     return table
 
 
@@ -279,7 +280,8 @@ def tape(
 ) -> Any:
     """Breakout verdict, screening metrics and (given a breakout price) the
     confirmation above it, per symbol of a day's tape. See ``frame.pyi``."""
-    return _run(_engine.tape, trades, (_days_table(days), breakout), symbol, columns, workers, errors)
+    args = (_days_table(days), breakout)
+    return _run(_engine.tape, trades, args, symbol, columns, workers, errors)
 
 
 def minutes(

@@ -180,10 +180,14 @@ def test_auctions_equal_the_dict_functions(flavour, with_days, threshold, float_
 @SETTINGS
 @given(st.sampled_from(FLAVOURS), st.integers(1, 3), st.sampled_from(["text", "unix"]))
 def test_zones_equal_the_dict_function(flavour, count, times):
-    by_symbol = {SYMBOLS[i]: sample.strokes(n=5 + 7 * i, seed=i, times=times) for i in range(count)}
+    by_symbol = {}
+    for i in range(count):
+        by_symbol[SYMBOLS[i]] = sample.strokes(n=5 + 7 * i, seed=i, times=times)
     rows = rows_of(frame.zones(table_of(by_symbol, flavour)))
-    expected = [dict(z, symbol=s) for s in sorted(by_symbol) for z in zjkit.get_zs_seq(by_symbol[s])]
-    assert rows == [{"symbol": e.pop("symbol"), **e} for e in expected]
+    expected = []
+    for s in sorted(by_symbol):
+        expected += [{"symbol": s, **z} for z in zjkit.get_zs_seq(by_symbol[s])]
+    assert rows == expected
 
 
 # ---- tables as callers hold them ---------------------------------------------------
@@ -290,7 +294,8 @@ BAD_SYMBOLS = [
 ]
 
 
-@pytest.mark.parametrize("name, build, symbol, message", BAD_SYMBOLS, ids=[b[0] for b in BAD_SYMBOLS])
+@pytest.mark.parametrize("name, build, symbol, message", BAD_SYMBOLS,
+                         ids=[b[0] for b in BAD_SYMBOLS])
 def test_bad_symbols_raise_or_are_collected(name, build, symbol, message):
     df = build()
     with pytest.raises(ValueError, match=f"symbol '{symbol}': " + message.lstrip("^")):
@@ -343,7 +348,6 @@ def test_collected_errors_come_in_the_callers_flavour():
     strokes = {"000001": sample.strokes(n=6), "000002": up}
     result, errors = frame.zones(table_of(strokes, "polars"), errors="collect")
     assert isinstance(errors, pl.DataFrame)
-    assert errors.to_dicts() == [
-        {"symbol": "000002", "error": "Invalid direction 'up', expected Up/Down in record 0 (row 6)"}
-    ]
+    message = "Invalid direction 'up', expected Up/Down in record 0 (row 6)"
+    assert errors.to_dicts() == [{"symbol": "000002", "error": message}]
     assert set(result["symbol"]) == {"000001"}
