@@ -351,3 +351,44 @@ def test_collected_errors_come_in_the_callers_flavour():
     message = "Invalid direction 'up', expected Up/Down in record 0 (row 6)"
     assert errors.to_dicts() == [{"symbol": "000002", "error": message}]
     assert set(result["symbol"]) == {"000001"}
+
+
+def one_symbol(records, row=None, key=None, value=None):
+    df = pd.DataFrame(records)
+    df["symbol"] = "000001"
+    if row is not None:
+        df.loc[row, key] = value
+    return df
+
+
+STAIRCASE = sample.auctions()["staircase"]["data"]
+CHART = sample.minute_chart()
+TEN = {"000001": {"pre_close": 10.0}}
+PER_SYMBOL_ERRORS = [
+    ("minute avg", lambda: frame.minutes(one_symbol(CHART, 2, "avg", math.inf), TEN,
+                                         errors="collect"),
+     "Invalid avg inf in record 2 (row 2)"),
+    ("minute pre_close", lambda: frame.minutes(one_symbol(CHART), {"000001": {"pre_close": 0}},
+                                               errors="collect"),
+     "Invalid pre_close 0.0"),
+    ("auction nan price", lambda: frame.auctions(one_symbol(STAIRCASE, 5, "price", math.nan),
+                                                 errors="collect"),
+     "NaN price at 09:15:15"),
+    ("auction not in days", lambda: frame.auctions(one_symbol(STAIRCASE), {"600000": {}},
+                                                   errors="collect"),
+     "not in days"),
+]
+
+
+@pytest.mark.parametrize("name, call, message", PER_SYMBOL_ERRORS,
+                         ids=[e[0] for e in PER_SYMBOL_ERRORS])
+def test_each_analysis_reports_bad_symbols(name, call, message):
+    result, errors = call()
+    assert len(result) == 0
+    assert errors.to_dict("records") == [{"symbol": "000001", "error": message}]
+
+
+def test_strokes_need_their_ends():
+    df = one_symbol(sample.strokes(n=4)).drop(columns=["edt"])
+    with pytest.raises(ValueError, match="missing column 'edt' or 'edt_ts' \\(stroke field\\)"):
+        frame.zones(df)
