@@ -39,6 +39,19 @@ TEST(DateTime, ParsesPlainUtcFormat) {
     EXPECT_EQ(zj_core::parse_ymd_hms("2016-12-31 23:59:60")->unix_seconds(), 1483228799);  // the leap second is :59
 }
 
+TEST(DateTime, ParsesDates) {
+    check_table(zj_core::parse_date,
+                {{"2024-01-02", "2024-01-02T00:00:00+00:00"},
+                 {"2024-1-2", "2024-01-02T00:00:00+00:00"},
+                 {"20240229", "2024-02-29T00:00:00+00:00"},
+                 {"00000101", "0000-01-01T00:00:00+00:00"}},
+                {"20230229", "2024-13-01", "2024010", "202401021", "2024-01-02 ", "+2024-01-02", "2024/01/02", ""});
+    EXPECT_EQ(zj_core::date_from_yyyymmdd(20240102), zj_core::parse_date("2024-01-02"));
+    EXPECT_FALSE(zj_core::date_from_yyyymmdd(-20240102));
+    EXPECT_FALSE(zj_core::date_from_yyyymmdd(100000101));
+    EXPECT_FALSE(zj_core::date_from_yyyymmdd(20240100));
+}
+
 TEST(DateTime, ParsesRfc3339WithOffset) {
     check_table(zj_core::parse_rfc3339, {
         {"2024-01-02T17:30:00+08:00", "2024-01-02T09:30:00+00:00"}, {"2024-01-02t09:30:00z", "2024-01-02T09:30:00+00:00"},
