@@ -81,15 +81,19 @@ Ref tape(PyObject* trades, PyObject* days_obj, std::optional<double> breakout, P
     });
 
     const std::vector<std::size_t> rows = records::one_row_per_symbol(in, outcomes);
-    records::Output out(rows.size());
-    const auto pa = records::pick(rows, a);
-    const auto ps = records::pick(rows, s);
-    out.add<tx::TransactionAnalysisResult>(zj_core::results::kTransactionAnalysis, pa);
-    out.add<tx::ScreeningMetrics>(zj_core::results::kScreening, ps);
-    if (with_breakout) {
-        const auto pb = records::pick(rows, b);
-        out.add<tx::BreakoutResult>(zj_core::results::kBreakout, pb, "breakout_");
-    }
+    // Columns built without the GIL; only handing them over needs it.
+    records::Output out = records::released([&] {
+        records::Output o(rows.size());
+        const auto pa = records::pick(rows, a);
+        const auto ps = records::pick(rows, s);
+        o.add<tx::TransactionAnalysisResult>(zj_core::results::kTransactionAnalysis, pa);
+        o.add<tx::ScreeningMetrics>(zj_core::results::kScreening, ps);
+        if (with_breakout) {
+            const auto pb = records::pick(rows, b);
+            o.add<tx::BreakoutResult>(zj_core::results::kBreakout, pb, "breakout_");
+        }
+        return o;
+    });
     return records::finish(in, rows, out, outcomes, true);
 }
 
