@@ -9,6 +9,7 @@ namespace {
 constexpr Registration kRegistrations[] = {
     &register_marks,  // tape_marks, minute_marks, auction_marks
     &register_columns,
+    &register_signals,
 };
 
 int exec_module(PyObject* module) {

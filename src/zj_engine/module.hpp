@@ -16,5 +16,6 @@ using Registration = void (*)(PyObject*);
 
 void register_marks(PyObject* module);  // marks.cpp
 void register_columns(PyObject* module);
+void register_signals(PyObject* module);  // signals.cpp
 
 }  // namespace zj_engine

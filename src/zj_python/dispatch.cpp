@@ -16,6 +16,7 @@ Ref generate_zj_signals(PyObject* signals_config, PyObject* bars) {
 
     // Bars first, so a bad bar item is reported even when a configuration is bad too.
     const std::vector<zj_signals::BarPoint> points = bars_from_dicts(bars);
+    const zj_signals::BarTable columns = zj_signals::BarTable::from_points(points);
     std::vector<zj_signals::SignalConfig> configs;
     configs.reserve(static_cast<std::size_t>(PyList_Size(signals_config)));
     ConfigReader().each(signals_config, &str_param_text,
@@ -29,7 +30,7 @@ Ref generate_zj_signals(PyObject* signals_config, PyObject* bars) {
     // share name and freq, and neighbouring bars often share labels.
     Ref previous;
     const zj_signals::SignalOutput* prev = nullptr;
-    zj_signals::dispatch_each(configs, points, [&](const zj_signals::SignalConfig&,
+    zj_signals::dispatch_each(configs, columns.columns(), [&](const zj_signals::SignalConfig&,
                                                    std::vector<zj_signals::SignalOutput>& block) {
         for (const zj_signals::SignalOutput& r : block) {
             const std::string_view values[] = {r.name, r.freq, r.v1, r.v2, r.v3};

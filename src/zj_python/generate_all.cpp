@@ -139,12 +139,13 @@ Ref generate_all_signals(PyObject* bars, PyObject* signals_config, std::pair<std
     }
 
     const std::vector<zj_signals::BarPoint> points = bars_from_items(bars);
+    const zj_signals::BarTable bar_columns = zj_signals::BarTable::from_points(points);
     const std::string init_n_text = std::to_string(init_n.first);
     std::vector<std::vector<zj_signals::SignalOutput>> blocks;
     blocks.reserve(builtin.size());
     for (zj_signals::SignalConfig& config : builtin) {
         config.params.insert_or_assign("_init_n", init_n_text);
-        blocks.push_back(zj_signals::dispatch_one(config.name, points, config.params));
+        blocks.push_back(zj_signals::dispatch_one(config.name, bar_columns.columns(), config.params));
     }
 
     Ref pandas = Ref::check(PyImport_ImportModule("pandas"));

@@ -1,6 +1,7 @@
 #pragma once
-// The pure half of generate_all_signals: parameter texts from numbers, the
-// CZSC-style column name and cell text of a built-in signal, and how each
+// The pure half of generate_all_signals (and of the frame path's wide
+// layout): parameter texts from numbers, the CZSC-style column name and cell
+// text of a built-in signal, and how each
 // signal's block of records is laid against the rows of the result table.
 // Nothing here sees a Python object, so the GoogleTest suite covers it directly.
 #include <array>
@@ -16,7 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "zj_signals/types.hpp"
+#include "zj_signals/signals.hpp"
 
 namespace zj_python::generate_all {
 
@@ -39,17 +40,15 @@ inline std::string float_param_text(double x) {
 
 // "{freq}_D1{tag}#{values}_{version}".
 inline std::string zj_col_name(std::string_view name, std::string_view freq, const zj_signals::ParamMap& params) {
-    // Tag: the base name without "zj_" and version, mapped to its short form.
-    std::string_view base = name;
-    if (base.starts_with("zj_")) base.remove_prefix(3);
-    if (const auto v = base.find("_V"); v != std::string_view::npos) base = base.substr(0, v);
-    static constexpr std::pair<std::string_view, std::string_view> kTags[] = {
-        {"ic_state", "IC"},   {"wavetrend", "WT"},     {"wavetrend_zone", "WT"}, {"dmi_state", "DMI"},
-        {"osc_state", "OSC"}, {"vol_ratio", "VOL"},    {"ttm_squeeze", "TTM"},
-    };
-    std::string_view tag = base;
-    for (const auto& [from, to] : kTags)
-        if (base == from) tag = to;
+    // Tag: a registered signal's own (from its key template), else the base
+    // name without "zj_" and version.
+    std::string_view tag = name;
+    if (const zj_signals::SignalDescriptor* d = zj_signals::find_signal(name)) {
+        tag = d->column_tag();
+    } else {
+        if (tag.starts_with("zj_")) tag.remove_prefix(3);
+        if (const auto v = tag.find("_V"); v != std::string_view::npos) tag = tag.substr(0, v);
+    }
 
     // Values: n1..n6 when any is present, else n, m, scale.
     std::string values;

@@ -2,13 +2,6 @@
 
 namespace zj_signals::builtin {
 
-std::vector<double> column(std::span<const BarPoint> bars, double BarPoint::*field) {
-    std::vector<double> out;
-    out.reserve(bars.size());
-    for (const BarPoint& bar : bars) out.push_back(bar.*field);
-    return out;
-}
-
 double window_mean(std::span<const double> values, std::size_t i, std::size_t n) {
     const double newest = values[i];
     double sum = 0.0;

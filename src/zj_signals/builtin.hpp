@@ -1,6 +1,6 @@
 #pragma once
-// What the indicator-based signals share beyond signal_util.hpp: the bar
-// columns they read, window means and overflow-safe warm-up arithmetic.
+// What the indicator-based signals share beyond signal_util.hpp: window
+// means and overflow-safe warm-up arithmetic.
 // Periods come from caller text and may be anything up to 2^64 - 1, so
 // warm-up sums saturate.
 #include <cstdint>
@@ -18,10 +18,6 @@ namespace zj_signals::builtin {
 inline constexpr std::string_view kOther = "其他";
 inline constexpr std::string_view kAny = "任意";
 
-// Records carry the freq of the first bar (empty when there are no bars).
-inline std::string_view first_freq(std::span<const BarPoint> bars) {
-    return bars.empty() ? std::string_view{} : std::string_view{bars.front().freq};
-}
 
 constexpr std::uint64_t sat_mul(std::uint64_t a, std::uint64_t b) {
     return b != 0 && a > std::numeric_limits<std::uint64_t>::max() / b ? std::numeric_limits<std::uint64_t>::max()
@@ -39,9 +35,6 @@ inline double param_number(const ParamMap& params, std::string_view key, double 
     const double v = param_float(params, key, fallback);
     return v != v ? fallback : v;
 }
-
-// One field of every bar, in bar order.
-std::vector<double> column(std::span<const BarPoint> bars, double BarPoint::*field);
 
 // Mean of values[i - n + 1 .. i], summed in index order (n >= 1, i >= n - 1).
 // Summing each window afresh keeps every mean exact to its own window: a NaN

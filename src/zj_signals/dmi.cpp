@@ -13,6 +13,12 @@ namespace zj_signals::dmi {
 
 namespace {
 constexpr std::string_view kName = "zj_dmi_state_V260714";
+// n1 = n2 = 1 would be rejected by the library's ADX; a one-bar DI is no
+// reading either, so n1 starts at 2.
+constexpr ParamSpec kParams[] = {
+    {"n1", ParamSpec::Kind::Unsigned, 14, 2},
+    {"n2", ParamSpec::Kind::Unsigned, 6, 1},
+};
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 struct Smoothed {
@@ -111,14 +117,13 @@ std::vector<std::optional<DmiLabels>> compute_dmi_state(std::span<const double> 
     return out;
 }
 
-std::vector<SignalOutput> zj_dmi_state_v260714(std::span<const BarPoint> bars, const ParamMap& params) {
+std::vector<SignalOutput> zj_dmi_state_v260714(const BarColumns& bars, const ParamMap& params) {
     using namespace builtin;
-    const std::uint64_t n1 = param_unsigned(params, "n1", 14);
-    const std::uint64_t n2 = param_unsigned(params, "n2", 6);
-    const auto states = compute_dmi_state(column(bars, &BarPoint::high), column(bars, &BarPoint::low),
-                                          column(bars, &BarPoint::close), n1, n2);
-    // Every record, short input included, carries the name and first freq.
-    const std::string_view freq = first_freq(bars);
+    const std::uint64_t n1 = param_unsigned(params, kParams[0]);
+    const std::uint64_t n2 = param_unsigned(params, kParams[1]);
+    const auto states = compute_dmi_state(bars.high, bars.low, bars.close, n1, n2);
+    // Every record, short input included, carries the name and the freq.
+    const std::string_view freq = bars.freq;
     std::vector<SignalOutput> out;
     out.reserve(states.size());
     for (const auto& st : states)
@@ -128,7 +133,7 @@ std::vector<SignalOutput> zj_dmi_state_v260714(std::span<const BarPoint> bars, c
 
 namespace {
 constexpr SignalDescriptor kDmi{"kline", kName, "{freq}_D{di}DMI#{n1}#{n2}_V260714", "ZjDmiState", "ZjDmiState",
-                                &zj_dmi_state_v260714};
+                                &zj_dmi_state_v260714, kParams};
 ZJ_REGISTER_SIGNAL(kDmi);
 }  // namespace
 

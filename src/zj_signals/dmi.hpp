@@ -24,6 +24,6 @@ std::vector<std::optional<DmiLabels>> compute_dmi_state(std::span<const double> 
                                                         std::span<const double> close, std::uint64_t n1,
                                                         std::uint64_t n2);
 
-std::vector<SignalOutput> zj_dmi_state_v260714(std::span<const BarPoint> bars, const ParamMap& params);
+std::vector<SignalOutput> zj_dmi_state_v260714(const BarColumns& bars, const ParamMap& params);
 
 }  // namespace zj_signals::dmi

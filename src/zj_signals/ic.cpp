@@ -13,6 +13,14 @@ namespace zj_signals::ic {
 
 namespace {
 constexpr std::string_view kName = "zj_ic_state_V260718";
+// A zero length is rejected by the library's MAX and MIN; "di" 0 would read
+// past the last bar.
+constexpr ParamSpec kParams[] = {
+    {"n1", ParamSpec::Kind::Unsigned, 9, 1},
+    {"n2", ParamSpec::Kind::Unsigned, 26, 1},
+    {"n3", ParamSpec::Kind::Unsigned, 52, 1},
+    {"di", ParamSpec::Kind::Unsigned, 1, 1},
+};
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // Midpoint of the n-bar extremes; nothing when the library rejects n.
@@ -125,15 +133,14 @@ std::optional<IcState> compute_ic_state(std::span<const double> high, std::span<
     return state;
 }
 
-std::vector<SignalOutput> zj_ic_state_v260718(std::span<const BarPoint> bars, const ParamMap& params) {
+std::vector<SignalOutput> zj_ic_state_v260718(const BarColumns& bars, const ParamMap& params) {
     using namespace builtin;
-    const std::uint64_t n1 = param_unsigned(params, "n1", 9);
-    const std::uint64_t n2 = param_unsigned(params, "n2", 26);
-    const std::uint64_t n3 = param_unsigned(params, "n3", 52);
-    const std::uint64_t di = param_unsigned(params, "di", 1);
-    const std::string_view freq = first_freq(bars);
-    const auto state = compute_ic_state(column(bars, &BarPoint::high), column(bars, &BarPoint::low),
-                                        column(bars, &BarPoint::close), n1, n2, n3, di);
+    const std::uint64_t n1 = param_unsigned(params, kParams[0]);
+    const std::uint64_t n2 = param_unsigned(params, kParams[1]);
+    const std::uint64_t n3 = param_unsigned(params, kParams[2]);
+    const std::uint64_t di = param_unsigned(params, kParams[3]);
+    const std::string_view freq = bars.freq;
+    const auto state = compute_ic_state(bars.high, bars.low, bars.close, n1, n2, n3, di);
     std::vector<SignalOutput> out;
     if (state)
         out.push_back(SignalOutput::make(kName, freq, state->position, state->cloud, state->line, state->score));
@@ -144,7 +151,7 @@ std::vector<SignalOutput> zj_ic_state_v260718(std::span<const BarPoint> bars, co
 
 namespace {
 constexpr SignalDescriptor kIc{"kline", kName, "{freq}_D{di}IC#{n1}#{n2}#{n3}_V260718", "ZjIcState", "ZjIcState",
-                               &zj_ic_state_v260718};
+                               &zj_ic_state_v260718, kParams, RecordCount::One};
 ZJ_REGISTER_SIGNAL(kIc);
 }  // namespace
 

@@ -35,6 +35,6 @@ std::string_view line_label(double h, double l, double cl, double t, double k, d
 std::uint32_t ic_score(std::string_view position, std::string_view cloud, std::string_view line);
 
 // Exactly one record: the bar chosen by "di" (default 1, the last bar).
-std::vector<SignalOutput> zj_ic_state_v260718(std::span<const BarPoint> bars, const ParamMap& params);
+std::vector<SignalOutput> zj_ic_state_v260718(const BarColumns& bars, const ParamMap& params);
 
 }  // namespace zj_signals::ic

@@ -16,6 +16,16 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr std::string_view kName720 = "zj_osc_state_V260720";
 constexpr std::string_view kName721 = "zj_osc_state_V260721";
+// A zero length leaves the oscillator or its average undefined throughout.
+constexpr ParamSpec kParams720[] = {
+    {"n", ParamSpec::Kind::Unsigned, 20, 1},
+    {"m", ParamSpec::Kind::Unsigned, 6, 1},
+};
+constexpr ParamSpec kParams721[] = {
+    kParams720[0],
+    kParams720[1],
+    {"scale", ParamSpec::Kind::Float, 1.0, 0, std::numeric_limits<double>::infinity(), {}, true},  // a multiplier
+};
 }  // namespace
 
 std::vector<double> calc_ema(std::span<const double> values, std::uint64_t span) {
@@ -65,19 +75,20 @@ namespace {
 
 enum class Heat { FromOsc, FromDeviation };
 
-std::vector<SignalOutput> compute_osc(std::span<const BarPoint> bars, const ParamMap& params, Heat heat,
+std::vector<SignalOutput> compute_osc(const BarColumns& bars, const ParamMap& params, Heat heat,
                                       std::string_view name) {
     using namespace builtin;
-    const std::uint64_t n = param_unsigned(params, "n", 20);
-    const std::uint64_t m = param_unsigned(params, "m", 6);
+    const std::uint64_t n = param_unsigned(params, kParams721[0]);
+    const std::uint64_t m = param_unsigned(params, kParams721[1]);
     double scale = 1.0;
     if (heat == Heat::FromDeviation) {
-        scale = builtin::param_number(params, "scale", 1.0);  // NaN would call every bar "偏热"
+        const ParamSpec& s = kParams721[2];
+        scale = builtin::param_number(params, s.key, s.fallback);  // NaN would call every bar "偏热"
     }
     const std::size_t len = bars.size();
     if (fewer_than(len, saturating_add({std::max(n, m), 5}))) return short_input_records(len);
 
-    const std::string_view freq = first_freq(bars);
+    const std::string_view freq = bars.freq;
     std::vector<SignalOutput> out;
     out.reserve(len);
     if (n == 0) {  // no average, no oscillator
@@ -85,7 +96,7 @@ std::vector<SignalOutput> compute_osc(std::span<const BarPoint> bars, const Para
         return out;
     }
 
-    const std::vector<double> close = column(bars, &BarPoint::close);
+    const std::span<const double> close = bars.close;
     std::vector<double> ma(len, kNaN), osc(len, kNaN), maosc(len, kNaN);
     std::size_t first = len;
     for (std::size_t i = n - 1; i < len; ++i) {
@@ -112,26 +123,26 @@ std::vector<SignalOutput> compute_osc(std::span<const BarPoint> bars, const Para
 
 }  // namespace
 
-std::vector<SignalOutput> compute_osc_720(std::span<const BarPoint> bars, const ParamMap& params) {
+std::vector<SignalOutput> compute_osc_720(const BarColumns& bars, const ParamMap& params) {
     return compute_osc(bars, params, Heat::FromOsc, kName720);
 }
 
-std::vector<SignalOutput> compute_osc_721(std::span<const BarPoint> bars, const ParamMap& params) {
+std::vector<SignalOutput> compute_osc_721(const BarColumns& bars, const ParamMap& params) {
     return compute_osc(bars, params, Heat::FromDeviation, kName721);
 }
 
 namespace {
-std::vector<SignalOutput> zj_osc_state_v260720(std::span<const BarPoint> bars, const ParamMap& params) {
+std::vector<SignalOutput> zj_osc_state_v260720(const BarColumns& bars, const ParamMap& params) {
     return compute_osc_720(bars, params);
 }
-std::vector<SignalOutput> zj_osc_state_v260721(std::span<const BarPoint> bars, const ParamMap& params) {
+std::vector<SignalOutput> zj_osc_state_v260721(const BarColumns& bars, const ParamMap& params) {
     return compute_osc_721(bars, params);
 }
 
 constexpr SignalDescriptor kOsc720{"kline", kName720, "{freq}_D{di}OSC#{n}#{m}_V260720", "ZjOscStateV260720",
-                                   "ZjOscState", &zj_osc_state_v260720};
+                                   "ZjOscState", &zj_osc_state_v260720, kParams720};
 constexpr SignalDescriptor kOsc721{"kline", kName721, "{freq}_D{di}OSC#{n}#{m}_V260721", "ZjOscStateV260721",
-                                   "ZjOscStateV260721", &zj_osc_state_v260721};
+                                   "ZjOscStateV260721", &zj_osc_state_v260721, kParams721};
 ZJ_REGISTER_SIGNAL(kOsc720);
 ZJ_REGISTER_SIGNAL(kOsc721);
 }  // namespace

@@ -21,7 +21,7 @@ std::string_view heat_label_720(double osc);                 // from the oscilla
 std::string_view heat_label_721(double close, double ma, double scale);  // from % deviation
 
 // The two signals: one record per bar (placeholders when bars < max(n, m) + 5).
-std::vector<SignalOutput> compute_osc_720(std::span<const BarPoint> bars, const ParamMap& params);
-std::vector<SignalOutput> compute_osc_721(std::span<const BarPoint> bars, const ParamMap& params);
+std::vector<SignalOutput> compute_osc_720(const BarColumns& bars, const ParamMap& params);
+std::vector<SignalOutput> compute_osc_721(const BarColumns& bars, const ParamMap& params);
 
 }  // namespace zj_signals::osc

@@ -84,4 +84,40 @@ double param_float(const ParamMap& params, std::string_view key, double fallback
     return parse_float(it->second).value_or(fallback);
 }
 
+std::uint64_t param_unsigned(const ParamMap& params, const ParamSpec& spec) {
+    return param_unsigned(params, spec.key, static_cast<std::uint64_t>(spec.fallback));
+}
+
+double param_float(const ParamMap& params, const ParamSpec& spec) {
+    return param_float(params, spec.key, spec.fallback);
+}
+
+namespace {
+std::string bound_text(double x) {
+    if (std::isinf(x)) return x < 0 ? "-inf" : "inf";
+    char buf[64];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x);
+    return ec == std::errc{} ? std::string(buf, end) : std::string("?");
+}
+}  // namespace
+
+std::optional<std::string> param_problem(const ParamSpec& spec, std::string_view text) {
+    double value = 0.0;
+    if (spec.kind == ParamSpec::Kind::Unsigned) {
+        const auto v = parse_unsigned(text);
+        if (!v) return std::string("is not a whole number >= 0");
+        value = static_cast<double>(*v);
+    } else {
+        const auto v = parse_float(text);
+        if (!v || !std::isfinite(*v)) return std::string("is not a finite number");
+        value = *v;
+    }
+    if (!(value >= spec.min && value <= spec.max) || (spec.above_min && value == spec.min)) {
+        const bool closed_top = !std::isinf(spec.max);
+        return std::string("must be in ") + (spec.above_min ? "(" : "[") + bound_text(spec.min) + ", " +
+               bound_text(spec.max) + (closed_top ? "]" : ")");
+    }
+    return std::nullopt;
+}
+
 }  // namespace zj_signals

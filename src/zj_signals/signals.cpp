@@ -22,7 +22,7 @@ struct SeededHash {
     }
 };
 
-using Registry = std::unordered_map<std::string, SignalFn, SeededHash>;
+using Registry = std::unordered_map<std::string, const SignalDescriptor*, SeededHash>;
 
 struct RegistryState {
     std::unique_ptr<const Registry> map;  // null when construction failed
@@ -33,7 +33,7 @@ RegistryState build() noexcept {
         std::random_device rd;
         auto map = std::make_unique<Registry>(16, SeededHash{(static_cast<std::size_t>(rd()) << 32) ^ rd()});
         for (const SignalRegistration* r = SignalRegistration::head(); r != nullptr; r = r->next())
-            map->emplace(std::string(r->descriptor().name), r->descriptor().fn);
+            map->emplace(std::string(r->descriptor().name), &r->descriptor());
         return RegistryState{std::move(map)};
     } catch (...) {
         return RegistryState{};
@@ -64,6 +64,27 @@ void register_builtins() { (void)registry(); }
 
 bool has_signal(std::string_view name) { return registry().contains(std::string(name)); }
 
+const SignalDescriptor* find_signal(std::string_view name) {
+    const Registry& r = registry();
+    const auto it = r.find(std::string(name));
+    return it == r.end() ? nullptr : it->second;
+}
+
+BarTable BarTable::from_points(std::span<const BarPoint> bars) {
+    BarTable t;
+    for (std::vector<double>* c : {&t.open, &t.high, &t.low, &t.close, &t.vol, &t.amount}) c->reserve(bars.size());
+    for (const BarPoint& b : bars) {
+        t.open.push_back(b.open);
+        t.high.push_back(b.high);
+        t.low.push_back(b.low);
+        t.close.push_back(b.close);
+        t.vol.push_back(b.vol);
+        t.amount.push_back(b.amount);
+    }
+    if (!bars.empty()) t.freq = bars.front().freq;
+    return t;
+}
+
 std::size_t signal_count() { return registry().size(); }
 
 std::vector<std::string> list_signal_names() {
@@ -74,10 +95,8 @@ std::vector<std::string> list_signal_names() {
     return names;
 }
 
-std::vector<SignalOutput> dispatch_one(std::string_view name, std::span<const BarPoint> bars,
-                                       const ParamMap& params) {
-    const Registry& r = registry();
-    if (auto it = r.find(std::string(name)); it != r.end()) return it->second(bars, params);
+std::vector<SignalOutput> dispatch_one(std::string_view name, const BarColumns& bars, const ParamMap& params) {
+    if (const SignalDescriptor* d = find_signal(name)) return d->fn(bars, params);
     std::vector<SignalOutput> out;
     out.reserve(bars.size());
     for (std::size_t i = 0; i < bars.size(); ++i)
@@ -85,10 +104,16 @@ std::vector<SignalOutput> dispatch_one(std::string_view name, std::span<const Ba
     return out;
 }
 
+std::vector<SignalOutput> dispatch_one(std::string_view name, std::span<const BarPoint> bars,
+                                       const ParamMap& params) {
+    return dispatch_one(name, BarTable::from_points(bars).columns(), params);
+}
+
 std::vector<SignalOutput> dispatch_signals(std::span<const SignalConfig> configs,
                                            std::span<const BarPoint> bars) {
+    const BarTable table = BarTable::from_points(bars);
     std::vector<SignalOutput> out;
-    dispatch_each(configs, bars, [&](const SignalConfig&, std::vector<SignalOutput>& block) {
+    dispatch_each(configs, table.columns(), [&](const SignalConfig&, std::vector<SignalOutput>& block) {
         if (out.empty()) {
             out = std::move(block);
             out.reserve(out.size() * configs.size());

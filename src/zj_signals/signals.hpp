@@ -17,9 +17,14 @@ struct RegistryError : std::runtime_error {
 
 void register_builtins();
 bool has_signal(std::string_view name);
+// The registered signal's descriptor, or nothing for an unknown name.
+const SignalDescriptor* find_signal(std::string_view name);
 std::vector<std::string> list_signal_names();
 std::size_t signal_count();
 
+std::vector<SignalOutput> dispatch_one(std::string_view name, const BarColumns& bars, const ParamMap& params);
+// Over bar records: their columns are gathered first (the records' freq is
+// viewed, so they must outlive the result).
 std::vector<SignalOutput> dispatch_one(std::string_view name, std::span<const BarPoint> bars,
                                        const ParamMap& params);
 // All records of every configuration, in configuration order, each record's
@@ -30,7 +35,7 @@ std::vector<SignalOutput> dispatch_signals(std::span<const SignalConfig> configs
 // The same records, handed over one configuration's block at a time:
 // sink(config, block) with the block's freq already replaced.
 template <class Sink>
-void dispatch_each(std::span<const SignalConfig> configs, std::span<const BarPoint> bars, Sink&& sink) {
+void dispatch_each(std::span<const SignalConfig> configs, const BarColumns& bars, Sink&& sink) {
     for (const SignalConfig& config : configs) {
         std::vector<SignalOutput> block = dispatch_one(config.name, bars, config.params);
         for (SignalOutput& record : block) record.freq = config.freq;

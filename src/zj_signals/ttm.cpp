@@ -18,6 +18,15 @@ namespace zj_signals::ttm {
 
 namespace {
 constexpr std::string_view kName = "zj_ttm_squeeze_V260711";
+// The library rejects an n1 of 0 (MAX) or 1 (the regression) and an n3 of 0
+// (the bands); the widths are multipliers of a range: finite, not negative.
+constexpr ParamSpec kParams[] = {
+    {"n1", ParamSpec::Kind::Unsigned, 20, 2},
+    {"n2", ParamSpec::Kind::Float, 1.5, 0},
+    {"n3", ParamSpec::Kind::Unsigned, 20, 1},
+    {"n4", ParamSpec::Kind::Float, 2.0, 0},
+    {"n5", ParamSpec::Kind::Unsigned, 20, 0, std::numeric_limits<double>::infinity(), "n1"},
+};
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // Once the bar count reaches the warm-up, the only way these indicators fail
@@ -51,20 +60,19 @@ std::string_view squeeze_label(bool s0, bool s1) {
     return s1 ? "转震动" : "震动";
 }
 
-std::vector<SignalOutput> compute_ttm_signal(std::span<const BarPoint> bars, const ParamMap& params) {
+std::vector<SignalOutput> compute_ttm_signal(const BarColumns& bars, const ParamMap& params) {
     using namespace builtin;
-    const std::uint64_t n1 = param_unsigned(params, "n1", 20);
-    const double n2 = param_number(params, "n2", 1.5);  // NaN would mean "no squeeze" on every bar
-    const std::uint64_t n3 = param_unsigned(params, "n3", 20);
-    const double n4 = param_number(params, "n4", 2.0);
-    const std::uint64_t n5 = param_unsigned(params, "n5", n1);
+    const std::uint64_t n1 = param_unsigned(params, kParams[0]);
+    // NaN would mean "no squeeze" on every bar
+    const double n2 = param_number(params, kParams[1].key, kParams[1].fallback);
+    const std::uint64_t n3 = param_unsigned(params, kParams[2]);
+    const double n4 = param_number(params, kParams[3].key, kParams[3].fallback);
+    const std::uint64_t n5 = param_unsigned(params, kParams[4].key, n1);
     const std::uint64_t m = saturating_add({std::max({n1, n3, n5}), 5});
     const std::size_t len = bars.size();
     if (fewer_than(len, m)) return short_input_records(len);
 
-    const std::vector<double> high = column(bars, &BarPoint::high);
-    const std::vector<double> low = column(bars, &BarPoint::low);
-    const std::vector<double> close = column(bars, &BarPoint::close);
+    const std::span<const double> high = bars.high, low = bars.low, close = bars.close;
 
     const indicators::Series hh = must(indicators::max(high, n1));
     const indicators::Series ll = must(indicators::min(low, n1));
@@ -98,7 +106,7 @@ std::vector<SignalOutput> compute_ttm_signal(std::span<const BarPoint> bars, con
         squeeze[i] = bl > kl && ku > bu;
     }
 
-    const std::string_view freq = first_freq(bars);
+    const std::string_view freq = bars.freq;
     std::vector<SignalOutput> out;
     out.reserve(len);
     for (std::size_t i = 0; i < len; ++i) {
@@ -117,11 +125,11 @@ std::vector<SignalOutput> compute_ttm_signal(std::span<const BarPoint> bars, con
 }
 
 namespace {
-std::vector<SignalOutput> zj_ttm_squeeze_v260711(std::span<const BarPoint> bars, const ParamMap& params) {
+std::vector<SignalOutput> zj_ttm_squeeze_v260711(const BarColumns& bars, const ParamMap& params) {
     return compute_ttm_signal(bars, params);
 }
 constexpr SignalDescriptor kTtm{"kline", kName, "{freq}_D{di}TTM#{n1}#{n2}#{n3}#{n4}#{n5}#{n6}_V260711",
-                                "ZjTtmSqueeze", "ZjTtmSqueeze", &zj_ttm_squeeze_v260711};
+                                "ZjTtmSqueeze", "ZjTtmSqueeze", &zj_ttm_squeeze_v260711, kParams};
 ZJ_REGISTER_SIGNAL(kTtm);
 }  // namespace
 

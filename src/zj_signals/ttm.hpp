@@ -18,6 +18,6 @@ std::string_view squeeze_label(bool s0, bool s1);
 
 // One record per bar. A period the indicator library rejects ("n1" or "n3"
 // of 0) throws zj_core::InternalFailure carrying the library's error text.
-std::vector<SignalOutput> compute_ttm_signal(std::span<const BarPoint> bars, const ParamMap& params);
+std::vector<SignalOutput> compute_ttm_signal(const BarColumns& bars, const ParamMap& params);
 
 }  // namespace zj_signals::ttm

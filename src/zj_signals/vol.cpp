@@ -9,6 +9,7 @@ namespace zj_signals::vol {
 
 namespace {
 constexpr std::string_view kName = "zj_vol_ratio_V260721";
+constexpr ParamSpec kParams[] = {{"n", ParamSpec::Kind::Unsigned, 20, 1}};
 
 std::string_view ratio_label(double ratio) {
     if (ratio > 1.2) return "放量";
@@ -17,14 +18,14 @@ std::string_view ratio_label(double ratio) {
 }
 }  // namespace
 
-std::vector<SignalOutput> compute_vol_ratio(std::span<const BarPoint> bars, const ParamMap& params) {
+std::vector<SignalOutput> compute_vol_ratio(const BarColumns& bars, const ParamMap& params) {
     using namespace builtin;
-    const std::uint64_t n = param_unsigned(params, "n", 20);
+    const std::uint64_t n = param_unsigned(params, kParams[0]);
     const std::size_t len = bars.size();
     if (fewer_than(len, saturating_add({n, 5}))) return short_input_records(len);
 
-    const std::string_view freq = first_freq(bars);
-    const std::vector<double> vol = column(bars, &BarPoint::vol);
+    const std::string_view freq = bars.freq;
+    const std::span<const double> vol = bars.vol;
     std::vector<SignalOutput> out;
     out.reserve(len);
     for (std::size_t i = 0; i < len; ++i) {
@@ -44,11 +45,11 @@ std::vector<SignalOutput> compute_vol_ratio(std::span<const BarPoint> bars, cons
 }
 
 namespace {
-std::vector<SignalOutput> zj_vol_ratio_v260721(std::span<const BarPoint> bars, const ParamMap& params) {
+std::vector<SignalOutput> zj_vol_ratio_v260721(const BarColumns& bars, const ParamMap& params) {
     return compute_vol_ratio(bars, params);
 }
 constexpr SignalDescriptor kVolRatio{"kline", kName, "{freq}_D{di}VOL#{n}_V260721", "ZjVolRatio", "ZjVolRatio",
-                                     &zj_vol_ratio_v260721};
+                                     &zj_vol_ratio_v260721, kParams};
 ZJ_REGISTER_SIGNAL(kVolRatio);
 }  // namespace
 

@@ -13,6 +13,13 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr std::string_view kWtName = "zj_wavetrend_V260625";
 constexpr std::string_view kZoneName = "zj_wavetrend_zone_V260724";
+// A zero length leaves the oscillator or its signal line undefined throughout.
+// "_init_n" is set by generate_all_signals, never by a configuration.
+constexpr ParamSpec kParams[] = {
+    {"n1", ParamSpec::Kind::Unsigned, 10, 1},
+    {"n2", ParamSpec::Kind::Unsigned, 21, 1},
+    {"n3", ParamSpec::Kind::Unsigned, 4, 1},
+};
 
 // round() half away from zero, without a library call on the hot path.
 double round_half_away(double x) {
@@ -38,22 +45,14 @@ struct WtParams {
 };
 
 WtParams read_params(const ParamMap& params) {
-    WtParams p{param_unsigned(params, "n1", 10), param_unsigned(params, "n2", 21), param_unsigned(params, "n3", 4), 0};
+    WtParams p{param_unsigned(params, kParams[0]), param_unsigned(params, kParams[1]),
+               param_unsigned(params, kParams[2]), 0};
     p.min_bars = saturating_add({p.n1, p.n2, p.n3, 5});
     return p;
 }
 
-std::vector<WtPoint> oscillator(std::span<const BarPoint> bars, const WtParams& p) {
-    std::vector<double> high, low, close;
-    high.reserve(bars.size());
-    low.reserve(bars.size());
-    close.reserve(bars.size());
-    for (const BarPoint& b : bars) {
-        high.push_back(b.high);
-        low.push_back(b.low);
-        close.push_back(b.close);
-    }
-    return compute_wavetrend(high, low, close, p.n1, p.n2, p.n3);
+std::vector<WtPoint> oscillator(const BarColumns& bars, const WtParams& p) {
+    return compute_wavetrend(bars.high, bars.low, bars.close, p.n1, p.n2, p.n3);
 }
 }  // namespace
 
@@ -169,11 +168,11 @@ ZoneReading compute_wt_zone_signal(int state, double wt1, double wt2, double pre
     return r;
 }
 
-std::vector<SignalOutput> compute_wt_signal(std::span<const BarPoint> bars, const ParamMap& params) {
+std::vector<SignalOutput> compute_wt_signal(const BarColumns& bars, const ParamMap& params) {
     const WtParams p = read_params(params);
     if (bars.size() < p.min_bars) return short_input_records(bars.size());
     const std::vector<WtPoint> points = oscillator(bars, p);
-    const std::string& freq = bars.front().freq;
+    const std::string_view freq = bars.freq;
     std::vector<SignalOutput> out;
     out.reserve(bars.size());
     for (std::size_t i = 0; i < bars.size(); ++i) {
@@ -187,11 +186,11 @@ std::vector<SignalOutput> compute_wt_signal(std::span<const BarPoint> bars, cons
     return out;
 }
 
-std::vector<SignalOutput> compute_wt_zone_signal_full(std::span<const BarPoint> bars, const ParamMap& params) {
+std::vector<SignalOutput> compute_wt_zone_signal_full(const BarColumns& bars, const ParamMap& params) {
     const WtParams p = read_params(params);
     if (bars.size() < p.min_bars) return short_input_records(bars.size());
     const std::vector<WtPoint> points = oscillator(bars, p);
-    const std::string& freq = bars.front().freq;
+    const std::string_view freq = bars.freq;
     const std::uint64_t warmup = std::max<std::uint64_t>(param_unsigned(params, "_init_n", 0), 1);
     std::vector<SignalOutput> out;
     out.reserve(bars.size());
@@ -210,9 +209,9 @@ std::vector<SignalOutput> compute_wt_zone_signal_full(std::span<const BarPoint> 
 
 namespace {
 constexpr SignalDescriptor kWavetrend{"kline", kWtName, "{freq}_D{di}WT#{n1}#{n2}#{n3}_V260625", "ZjWavetrend",
-                                      "ZjWavetrend", &compute_wt_signal};
+                                      "ZjWavetrend", &compute_wt_signal, kParams};
 constexpr SignalDescriptor kWavetrendZone{"kline", kZoneName, "{freq}_D{di}WT#{n1}#{n2}#{n3}_V260724",
-                                          "ZjWavetrendZone", "ZjWavetrendZone", &compute_wt_zone_signal_full};
+                                          "ZjWavetrendZone", "ZjWavetrendZone", &compute_wt_zone_signal_full, kParams};
 ZJ_REGISTER_SIGNAL(kWavetrend);
 ZJ_REGISTER_SIGNAL(kWavetrendZone);
 }  // namespace

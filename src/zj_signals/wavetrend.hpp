@@ -41,7 +41,7 @@ struct ZoneReading {
 // One step of the regime state machine (-1, 0, +1) with the score table.
 ZoneReading compute_wt_zone_signal(int state, double wt1, double wt2, double prev_wt1);
 
-std::vector<SignalOutput> compute_wt_signal(std::span<const BarPoint> bars, const ParamMap& params);
-std::vector<SignalOutput> compute_wt_zone_signal_full(std::span<const BarPoint> bars, const ParamMap& params);
+std::vector<SignalOutput> compute_wt_signal(const BarColumns& bars, const ParamMap& params);
+std::vector<SignalOutput> compute_wt_zone_signal_full(const BarColumns& bars, const ParamMap& params);
 
 }  // namespace zj_signals::wavetrend

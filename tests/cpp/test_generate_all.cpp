@@ -33,6 +33,9 @@ TEST(GenerateAllTable, ColumnNames) {
         // n1..n6 win over n, m, scale; gaps are skipped, order is fixed.
         {"zj_ttm_squeeze_V260711", "F", {{"n6", "6"}, {"n2", "2"}, {"n", "9"}}, "F_D1TTM#2#6_V260711"},
         {"zj_vol_ratio_V260721", "F", {{"scale", "1.5"}, {"n", "5"}}, "F_D1VOL#5#1.5_V260721"},
+        {"zj_ic_state_V260718", "F", {{"di", "2"}, {"n1", "9"}}, "F_D1IC#9_V260718"},
+        {"zj_dmi_state_V260714", "F", {{"n1", "14"}, {"n2", "6"}}, "F_D1DMI#14#6_V260714"},
+        {"zj_osc_state_V260721", "F", {{"n", "20"}, {"m", "6"}}, "F_D1OSC#20#6_V260721"},
         // Unknown bases keep their text; a second "_V" ends the version.
         {"zj_foo_bar_V1_V2", "F", {}, "F_D1foo_bar#_V1"}, {"my_zone_V7", "F", {}, "F_D1my_zone#_区位V7"},
         {"plain", "F", {{"m", "3"}}, "F_D1plain#3_Vplain"}};

@@ -80,3 +80,43 @@ TEST(SignalDispatch, UnregisteredNamesAndConfigurationOrder) {
     EXPECT_TRUE(dispatch_signals({}, bars).empty());
     EXPECT_TRUE(dispatch_signals(configs, {}).empty());
 }
+
+TEST(SignalParams, StrictCheckOfDeclaredParameters) {
+    register_builtins();
+    struct Case {
+        const char* signal;
+        const char* key;
+        const char* text;
+        const char* problem;  // "" when accepted
+    };
+    const Case cases[] = {
+        {"zj_wavetrend_V260625", "n1", "10", ""},
+        {"zj_wavetrend_V260625", "n1", "+12", ""},
+        {"zj_wavetrend_V260625", "n1", "0", "must be in [1, inf)"},
+        {"zj_wavetrend_V260625", "n1", "-5", "is not a whole number >= 0"},
+        {"zj_wavetrend_V260625", "n1", "1.5", "is not a whole number >= 0"},
+        {"zj_ttm_squeeze_V260711", "n1", "1", "must be in [2, inf)"},
+        {"zj_ttm_squeeze_V260711", "n3", "0", "must be in [1, inf)"},
+        {"zj_ttm_squeeze_V260711", "n2", "0", ""},
+        {"zj_ttm_squeeze_V260711", "n2", "-0.5", "must be in [0, inf)"},
+        {"zj_ttm_squeeze_V260711", "n4", "nan", "is not a finite number"},
+        {"zj_ttm_squeeze_V260711", "n4", "inf", "is not a finite number"},
+        {"zj_ttm_squeeze_V260711", "n5", "0", ""},
+        {"zj_osc_state_V260721", "scale", "0", "must be in (0, inf)"},
+        {"zj_osc_state_V260721", "scale", "1e-3", ""},
+        {"zj_dmi_state_V260714", "n1", "1", "must be in [2, inf)"},
+        {"zj_ic_state_V260718", "di", "0", "must be in [1, inf)"},
+        {"zj_vol_ratio_V260721", "n", "18446744073709551615", ""},
+    };
+    for (const Case& c : cases) {
+        const SignalDescriptor* d = find_signal(c.signal);
+        ASSERT_NE(d, nullptr) << c.signal;
+        const ParamSpec* spec = d->param(c.key);
+        ASSERT_NE(spec, nullptr) << c.signal << " " << c.key;
+        EXPECT_EQ(param_problem(*spec, c.text).value_or(""), c.problem) << c.signal << " " << c.key << "=" << c.text;
+    }
+    // Keys a signal does not read are not declared.
+    EXPECT_EQ(find_signal("zj_ttm_squeeze_V260711")->param("n6"), nullptr);
+    EXPECT_EQ(find_signal("zj_wavetrend_zone_V260724")->param("_init_n"), nullptr);
+    EXPECT_EQ(find_signal("zj_ic_state_V260718")->records, RecordCount::One);
+}

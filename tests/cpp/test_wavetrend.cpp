@@ -147,7 +147,7 @@ TEST(WaveTrend, WarmUpAndShortInput) {
             EXPECT_EQ(r.freq, "");
             EXPECT_EQ(r.score, 1u);
         }
-        EXPECT_TRUE(dispatch_one(name, {}, {}).empty());
+        EXPECT_TRUE(dispatch_one(name, std::vector<BarPoint>{}, {}).empty());
     }
     const auto bars = zigzag_bars(40);  // records view the bars' texts: keep them alive
     const auto out = dispatch_one("zj_wavetrend_V260625", bars, {});

@@ -10,11 +10,13 @@ from typing import TextIO
 SECTIONS = [
     "signals",
     "signal_states",
+    "panel",
     "tick_zs",
     "transaction",
     "auction",
     "ta",
     "generate_all",
+    "market",
 ]
 
 

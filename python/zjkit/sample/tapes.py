@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import bisect
+import functools
 import itertools
 import math
 import random
@@ -47,6 +48,17 @@ def _buy_bias(scenario: str, f: float) -> float:
     return 0.5
 
 
+@functools.cache
+def _session_weights() -> tuple[list[int], list[float]]:
+    """The session's seconds and their cumulative trading weights (the same every day)."""
+    session = [*range(*_MORNING), *range(*_AFTERNOON)]
+    # Busy after the open and before the close, and after the lunch break.
+    span = len(session)
+    weights = [1.0 + 3.0 * math.exp(-k / 600) + 2.0 * math.exp(-(span - k) / 900)
+               + 1.0 * math.exp(-abs(k - 7200) / 300) * (k >= 7200) for k in range(span)]
+    return session, list(itertools.accumulate(weights))
+
+
 def day_tape(n: int = 4000, seed: int = 7, pre_close: float = 10.0, scenario: str = "breakout") -> list[dict]:
     """One day's tape of about ``n`` trades, in time order.
 
@@ -71,12 +83,7 @@ def day_tape(n: int = 4000, seed: int = 7, pre_close: float = 10.0, scenario: st
     rng = random.Random(seed)
     limit_up = _tick(pre_close * 1.1)
     limit_down = _tick(pre_close * 0.9)
-    session = [*range(*_MORNING), *range(*_AFTERNOON)]
-    # Busy after the open and before the close, and after the lunch break.
-    span = len(session)
-    weights = [1.0 + 3.0 * math.exp(-k / 600) + 2.0 * math.exp(-(span - k) / 900)
-               + 1.0 * math.exp(-abs(k - 7200) / 300) * (k >= 7200) for k in range(span)]
-    cumulative = list(itertools.accumulate(weights))
+    session, cumulative = _session_weights()
 
     run_lengths = [rng.randint(5, 8) for _ in range(max(1, n // 700))]  # split-order runs
     pairs = max(1, n // 400)  # matched pairs
