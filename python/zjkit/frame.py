@@ -1,7 +1,10 @@
 """Analyses over tables: DataFrames and Arrow data in, the same flavour out.
 
 ``signals(bars, signals)`` runs built-in signals over a table of bars, one
-symbol or a whole market in one long table. The table is read column by
+symbol or a whole market in one long table. ``tape``, ``minutes``,
+``auctions`` and ``zones`` run the intraday analyses over a day's trades,
+minute charts, auction snapshots or strokes of many symbols: one row per
+symbol (one per zone), ordered by symbol. The table is read column by
 column without copying where the data allow, the work runs on a pool of
 threads with the interpreter lock released, and the result comes back in the
 caller's flavour: pandas in, pandas out; polars in, polars out; pyarrow (or
@@ -19,9 +22,10 @@ import numpy as np
 
 from zjkit import _engine
 
-__all__ = ["signals"]
+__all__ = ["signals", "tape", "minutes", "auctions", "zones"]
 
 _LAYOUTS = ("wide", "long")
+_ERRORS = ("raise", "collect")
 
 
 def _flavour(bars: Any) -> str:
@@ -117,3 +121,162 @@ def signals(
             out[key] = _coded(flavour, res[key], res[f"{key}_categories"])
         out["score"] = _codes(res["score"])
     return _build(flavour, out)
+
+
+# ---- intraday analyses per symbol ------------------------------------------------
+
+
+def _days_table(days: Any) -> Any:
+    """``days`` as the engine reads it: a table as given (a pandas index named
+    like a symbol column becomes a column), or a mapping symbol -> dict of
+    reference prices turned into columns."""
+    if days is None:
+        return None
+    if isinstance(days, Mapping) and all(isinstance(v, Mapping) for v in days.values()):
+        symbols = list(days)
+        for s in symbols:
+            if not isinstance(s, str):
+                raise TypeError(f"days: symbols must be str, not {type(s).__name__} ({s!r})")
+        keys: dict[str, None] = {}
+        for fields in days.values():
+            keys.update(dict.fromkeys(fields))
+        table: dict[str, Any] = {"symbol": np.array(symbols, dtype=object)}
+        for key in keys:
+            if not isinstance(key, str):
+                raise TypeError(f"days: field names must be str, not {type(key).__name__}")
+            column = np.empty(len(symbols))
+            for i, (s, fields) in enumerate(days.items()):
+                value = fields.get(key)
+                try:
+                    column[i] = np.nan if value is None else float(value)
+                except (TypeError, ValueError) as e:
+                    raise TypeError(f"days[{s!r}][{key!r}]: {e}") from None
+            table[key] = column
+        return table
+    if _flavour(days) == "pandas" and days.index.name is not None:
+        return days.reset_index()
+    return days
+
+
+def _from_arrow(flavour: str, table: Any) -> Any:
+    import pyarrow as pa
+
+    if flavour == "pandas":
+        import pandas as pd
+
+        nullable = {pa.int64(): pd.Int64Dtype(), pa.bool_(): pd.BooleanDtype()}
+        return table.to_pandas(types_mapper=nullable.get)
+    if flavour == "polars":
+        import polars as pl
+
+        return pl.from_arrow(table)
+    if flavour == "dict":
+        return {name: table.column(name).to_numpy(zero_copy_only=False) for name in table.column_names}
+    return table
+
+
+_NUMPY = {"float": np.float64, "int": np.int64, "bool": np.uint8}
+
+
+def _result_table(res: dict[str, Any]) -> Any:
+    import pyarrow as pa
+
+    names: list[str] = []
+    arrays: list[Any] = []
+    if res["symbol"] is not None:
+        names.append("symbol")
+        arrays.append(pa.array(res["symbol"], type=pa.string()))
+    for name, kind, data, valid in res["columns"]:
+        names.append(name)
+        if kind == "text":
+            arrays.append(pa.array(data, type=pa.string()))
+            continue
+        values = np.frombuffer(data, dtype=_NUMPY[kind])
+        if kind == "bool":
+            values = values.astype(bool)
+        mask = None if valid is None else np.frombuffer(valid, dtype=np.uint8) == 0
+        arrays.append(pa.array(values, mask=mask))
+    return pa.Table.from_arrays(arrays, names=names)
+
+
+def _run(engine: Any, data: Any, args: tuple[Any, ...], symbol: Any, columns: Any,
+         workers: Any, errors: str) -> Any:
+    if errors not in _ERRORS:
+        raise ValueError(f"errors must be 'raise' or 'collect', not {errors!r}")
+    flavour = _flavour(data)
+    res = engine(data, *args, symbol, columns, _workers(workers))
+    problems = res["errors"]
+    if errors == "raise" and problems:
+        sym, message = problems[0]
+        where = f"symbol {sym!r}: " if res["symbol"] is not None else ""
+        more = f" (and {len(problems) - 1} more symbols)" if len(problems) > 1 else ""
+        raise ValueError(f"{where}{message}{more}")
+    result = _from_arrow(flavour, _result_table(res))
+    if errors == "raise":
+        return result
+    import pyarrow as pa
+
+    table = pa.table({
+        "symbol": pa.array([p[0] for p in problems], type=pa.string()),
+        "error": pa.array([p[1] for p in problems], type=pa.string()),
+    })
+    return result, _from_arrow(flavour, table)
+
+
+def tape(
+    trades: Any,
+    days: Any,
+    *,
+    breakout: float | None = None,
+    symbol: str | None = None,
+    columns: Mapping[str, str] | None = None,
+    workers: int | None = None,
+    errors: str = "raise",
+) -> Any:
+    """Breakout verdict, screening metrics and (given a breakout price) the
+    confirmation above it, per symbol of a day's tape. See ``frame.pyi``."""
+    return _run(_engine.tape, trades, (_days_table(days), breakout), symbol, columns, workers, errors)
+
+
+def minutes(
+    chart: Any,
+    days: Any,
+    *,
+    low_price: float | None = None,
+    close_pos_threshold: float = 0.3,
+    symbol: str | None = None,
+    columns: Mapping[str, str] | None = None,
+    workers: int | None = None,
+    errors: str = "raise",
+) -> Any:
+    """The minute-chart grade per symbol of a day. See ``frame.pyi``."""
+    args = (_days_table(days), low_price, close_pos_threshold)
+    return _run(_engine.minutes, chart, args, symbol, columns, workers, errors)
+
+
+def auctions(
+    snapshots: Any,
+    days: Any = None,
+    *,
+    threshold: int = 50,
+    symbol: str | None = None,
+    columns: Mapping[str, str] | None = None,
+    workers: int | None = None,
+    errors: str = "raise",
+) -> Any:
+    """Auction scan with morphology and the false-sell check per symbol of a
+    day's opening auction. See ``frame.pyi``."""
+    args = (_days_table(days), threshold)
+    return _run(_engine.auctions, snapshots, args, symbol, columns, workers, errors)
+
+
+def zones(
+    strokes: Any,
+    *,
+    symbol: str | None = None,
+    columns: Mapping[str, str] | None = None,
+    workers: int | None = None,
+    errors: str = "raise",
+) -> Any:
+    """Pivot zones of each symbol's strokes, one row per zone. See ``frame.pyi``."""
+    return _run(_engine.zones, strokes, (), symbol, columns, workers, errors)

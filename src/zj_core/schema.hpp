@@ -59,12 +59,13 @@ inline constexpr Field kBarFields[] = {
 inline constexpr RecordSchema kBar{"bar", kBarFields};
 
 // One trade of a day's tape. trade_count is optional for the screening
-// metrics (one order when absent) and in frames.
+// metrics and in frames (one order when absent); the dict reader of the full
+// analyses requires it by itself.
 inline constexpr Field kTradeFields[] = {
     {"time", Kind::TimeOfDay, true, {}},
     {"price", Kind::Float, true, {}},
     {"vol", Kind::Int, true, {}},
-    {"trade_count", Kind::Int, true, {}},
+    {"trade_count", Kind::Int, false, {}},
     {"bs_flag", Kind::Int, true, {}},
 };
 inline constexpr RecordSchema kTrade{"trade", kTradeFields};
@@ -100,5 +101,20 @@ inline constexpr Field kStrokeFields[] = {
     {"edt", Kind::DateTime, false, {}},
 };
 inline constexpr RecordSchema kStroke{"stroke", kStrokeFields};
+
+// One symbol's day in a table of days: the reference prices the intraday
+// analyses take besides their records. Each analysis reads the fields it
+// needs; tushare's daily and limit tables and Chinese headers name them too.
+inline constexpr Field kDayFields[] = {
+    {"pre_close", Kind::Float, false, {"昨收", "前收盘"}},
+    {"high", Kind::Float, false, {"最高"}},
+    {"low", Kind::Float, false, {"最低"}},
+    {"breakout", Kind::Float, false, {}},
+    {"open_price", Kind::Float, false, {"open", "开盘"}},
+    {"limit_up", Kind::Float, false, {"up_limit", "涨停价"}},
+    {"limit_down", Kind::Float, false, {"down_limit", "跌停价"}},
+    {"low_price", Kind::Float, false, {}},
+};
+inline constexpr RecordSchema kDay{"day", kDayFields};
 
 }  // namespace zj_core::schema

@@ -10,6 +10,10 @@ constexpr Registration kRegistrations[] = {
     &register_marks,  // tape_marks, minute_marks, auction_marks
     &register_columns,
     &register_signals,
+    &register_tape,
+    &register_minutes,
+    &register_auctions,
+    &register_zones,
 };
 
 int exec_module(PyObject* module) {

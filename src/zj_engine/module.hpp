@@ -17,5 +17,9 @@ using Registration = void (*)(PyObject*);
 void register_marks(PyObject* module);  // marks.cpp
 void register_columns(PyObject* module);
 void register_signals(PyObject* module);  // signals.cpp
+void register_tape(PyObject* module);     // tape.cpp
+void register_minutes(PyObject* module);  // minutes.cpp
+void register_auctions(PyObject* module); // auctions.cpp
+void register_zones(PyObject* module);    // zones.cpp
 
 }  // namespace zj_engine

@@ -224,31 +224,31 @@ std::string time_text(std::int64_t ns) {
     return buf;
 }
 
-Groups group_rows(const BarInput& in, bool sort, const Pool& pool) {
-    if (in.rows > std::numeric_limits<std::uint32_t>::max())
+Groups group_by_symbol(std::size_t rows, std::span<const std::int32_t> symbol, std::size_t codes,
+                       const Pool& pool) {
+    if (rows > std::numeric_limits<std::uint32_t>::max())
         throw InputError("a table of more than 4294967295 rows is not supported");
     Groups g;
-    g.order.resize(in.rows);
-    if (in.rows == 0) {
-        g.offsets = {0};  // no bars, no groups
-    } else if (in.symbol.empty()) {
+    g.order.resize(rows);
+    if (rows == 0) {
+        g.offsets = {0};  // no rows, no groups
+    } else if (symbol.empty()) {
         std::iota(g.order.begin(), g.order.end(), 0u);
-        g.offsets = {0, in.rows};
+        g.offsets = {0, rows};
         g.code = {-1};
     } else {
         // Counting sort by symbol in ranges: counts and first rows per range,
         // groups in order of first appearance, then each range scatters its
         // rows after those of the ranges before it (stable).
-        const std::size_t codes = in.symbol_texts.size();
-        const std::size_t ranges = std::max<std::size_t>(1, std::min(pool.workers() * 4, in.rows / 65536 + 1));
-        const std::size_t step = (in.rows + ranges - 1) / ranges;
+        const std::size_t ranges = std::max<std::size_t>(1, std::min(pool.workers() * 4, rows / 65536 + 1));
+        const std::size_t step = (rows + ranges - 1) / ranges;
         std::vector<std::vector<std::uint32_t>> counts(ranges, std::vector<std::uint32_t>(codes, 0));
         constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
         std::vector<std::vector<std::uint32_t>> first(ranges, std::vector<std::uint32_t>(codes, kNone));
         pool.run(ranges, [&](std::size_t r) {
-            const std::size_t begin = std::min(in.rows, r * step), end = std::min(in.rows, begin + step);
+            const std::size_t begin = std::min(rows, r * step), end = std::min(rows, begin + step);
             for (std::size_t i = begin; i < end; ++i) {
-                const std::int32_t c = in.symbol[i];
+                const std::int32_t c = symbol[i];
                 if (c < 0) throw InputError("row " + std::to_string(i) + ": the symbol is null");
                 if (static_cast<std::size_t>(c) >= codes) throw zj_core::InternalFailure("symbol code out of range");
                 if (counts[r][static_cast<std::size_t>(c)]++ == 0) first[r][static_cast<std::size_t>(c)] =
@@ -281,12 +281,17 @@ Groups group_rows(const BarInput& in, bool sort, const Pool& pool) {
             }
         }
         pool.run(ranges, [&](std::size_t r) {
-            const std::size_t begin = std::min(in.rows, r * step), end = std::min(in.rows, begin + step);
+            const std::size_t begin = std::min(rows, r * step), end = std::min(rows, begin + step);
             std::vector<std::uint32_t>& at = counts[r];
             for (std::size_t i = begin; i < end; ++i)
-                g.order[at[static_cast<std::size_t>(in.symbol[i])]++] = static_cast<std::uint32_t>(i);
+                g.order[at[static_cast<std::size_t>(symbol[i])]++] = static_cast<std::uint32_t>(i);
         });
     }
+    return g;
+}
+
+Groups group_rows(const BarInput& in, bool sort, const Pool& pool) {
+    Groups g = group_by_symbol(in.rows, in.symbol, in.symbol_texts.size(), pool);
 
     // Order each group by time (or check it is), and find its first bad row.
     struct Problem {

@@ -46,6 +46,12 @@ struct Groups {
     std::size_t size() const { return code.size(); }
 };
 
+// Groups rows by symbol code (groups in order of first appearance, rows in
+// input order within each); without codes the table is one group. Throws
+// InputError for a null symbol. Codes index a dictionary of `codes` texts.
+Groups group_by_symbol(std::size_t rows, std::span<const std::int32_t> symbol, std::size_t codes,
+                       const Pool& pool);
+
 // Groups the rows and orders each group by time (stable) when `sort`, else
 // checks that every group already is. Throws InputError naming the symbol,
 // row and time of the first offending row (by input row).

@@ -5,6 +5,7 @@
 #include "zj_core/tick/core.hpp"
 #include "zj_python/boundary/bad_data.hpp"
 #include "zj_python/boundary/clinic.hpp"
+#include "zj_python/boundary/results.hpp"
 #include "zj_python/module.hpp"
 #include "zj_python/tick_records.hpp"
 
@@ -20,21 +21,7 @@ Ref analyze_tick_chart(PyObject* data, double pre_close, std::optional<double> l
                                                      low_price.value_or(0.0), close_pos_threshold);
     if (!r) return py_none();
 
-    Ref out = Ref::check(PyDict_New());
-    auto put = [&](const char* key, Ref value) {
-        if (PyDict_SetItemString(out.get(), key, value.get()) < 0) throw PyErrOccurred{};
-    };
-    put("close_pos", py_float(r->close_pos));
-    put("day_chg_pct", py_float(r->day_chg_pct));
-    put("amplitude_pct", py_float(r->amplitude_pct));
-    put("total_vol", py_int(r->total_vol));
-    put("n", py_uint(r->n));
-    put("large_trade_count", py_uint(r->large_trade_count));
-    put("large_trade_vol_ratio", py_float(r->large_trade_vol_ratio));
-    put("quality_score", py_float(r->quality_score));
-    put("should_cancel", py_bool(r->should_cancel));
-    put("cancel_reason", py_str(r->cancel_reason));
-    return out;
+    return result_dict<zj_core::results::R4>(zj_core::results::kTick, *r);
 }
 
 constexpr clinic::Function kTickAnalysis{"tick_analysis", clinic::List{"data"}, clinic::Float{"pre_close"},

@@ -7,6 +7,7 @@
 #include "zj_core/zs.hpp"
 #include "zj_python/boundary/clinic.hpp"
 #include "zj_python/boundary/records.hpp"
+#include "zj_python/boundary/results.hpp"
 #include "zj_python/module.hpp"
 
 namespace zj_python {
@@ -129,29 +130,10 @@ Ref py_get_zs_seq(PyObject* bis) {
     const std::vector<zj_core::zs::Bi> strokes = strokes_from_dicts(bis);
     const std::vector<zj_core::zs::Zs> zones = zj_core::zs::get_zs_seq(strokes);
 
-    const KeySet keys{"zg", "zd", "zz", "gg", "dd", "sdir", "edir", "sdt", "edt", "sdt_ts", "edt_ts"};
-    const Ref up = py_str(direction_name(Direction::Up)), down = py_str(direction_name(Direction::Down));
-    auto dir = [&](Direction d) { return Ref::borrow(d == Direction::Up ? up.get() : down.get()); };
-
     Ref out = Ref::check(PyList_New(static_cast<Py_ssize_t>(zones.size())));
     Py_ssize_t i = 0;
-    for (const zj_core::zs::Zs& z : zones) {
-        Ref d = Ref::check(PyDict_New());
-        Ref values[] = {py_float(z.zg),
-                        py_float(z.zd),
-                        py_float(z.zz),
-                        py_float(z.gg),
-                        py_float(z.dd),
-                        dir(z.sdir),
-                        dir(z.edir),
-                        py_str(zj_core::to_rfc3339(z.sdt)),
-                        py_str(zj_core::to_rfc3339(z.edt)),
-                        py_int(z.sdt.unix_seconds()),
-                        py_int(z.edt.unix_seconds())};
-        for (std::size_t k = 0; k < std::size(values); ++k)
-            if (PyDict_SetItem(d.get(), keys[k], values[k].get()) < 0) throw PyErrOccurred{};
-        PyList_SetItem(out.get(), i++, d.release());  // steals
-    }
+    for (const zj_core::zs::Zs& z : zones)
+        PyList_SetItem(out.get(), i++, result_dict<zj_core::zs::Zs>(zj_core::results::kZone, z).release());  // steals
     return out;
 }
 

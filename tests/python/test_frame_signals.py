@@ -164,7 +164,7 @@ BAD_TABLES = [
     (duplicated(), {"sort": False}, ValueError, "duplicated time 2022-01-10 of symbol 'A'"),
     ({k: v[::-1] for k, v in small_table().items()}, {"sort": False}, ValueError, "row 1:"),
     (small_table(), {"symbol": "ticker"}, ValueError, "ticker"),
-    ([{"dt": "2024-01-02"}], {}, TypeError, ""),
+    ([{"dt": "2024-01-02"}], {}, TypeError, "not list"),
 ]
 
 

@@ -3,6 +3,7 @@
 
 #include "zj_python/auction/ticks.hpp"
 #include "zj_python/boundary/clinic.hpp"
+#include "zj_python/boundary/results.hpp"
 #include "zj_python/module.hpp"
 
 namespace zj_python {
@@ -18,23 +19,7 @@ Ref analyze_false_sell(PyObject* data, std::int32_t threshold) {
         [&] { return core::FalseSellDetector(threshold).analyze_inner(ticks); });
     if (!r) return py_none();
 
-    auction::ResultDict d;
-    d.set("score", py_int(r->score));
-    d.set("match", py_bool(r->match));
-    d.set("neg_ratio", py_float(r->neg_ratio));
-    d.set("price_up", py_bool(r->price_up));
-    d.set("vr", py_float(r->vr));
-    d.set("last_um", py_int(r->last_um));
-    d.set("neg_total", py_int(r->neg_total));
-    d.set("late_peak", py_bool(r->late_peak));
-    d.set("recovery_score", py_float(r->recovery_score));
-    d.set("n", py_uint(r->n));
-    d.set("max_match", py_int(r->max_match));
-    d.set("price_change_pct", py_float(r->price_change_pct));
-    d.set("net_um", py_int(r->net_um));
-    d.set("total_amt", py_float(r->total_amt));
-    d.set("big_order_ratio", py_float(r->big_order_ratio));
-    return d.take();
+    return result_dict<core::FalseSellResult>(zj_core::results::kFalseSell, *r);
 }
 
 constexpr clinic::NoArgs kFalseSellVersion{"false_sell_version"};

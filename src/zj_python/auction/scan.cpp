@@ -4,6 +4,7 @@
 
 #include "zj_python/auction/ticks.hpp"
 #include "zj_python/boundary/clinic.hpp"
+#include "zj_python/boundary/results.hpp"
 #include "zj_python/module.hpp"
 
 namespace zj_python {
@@ -28,27 +29,7 @@ Ref auction_scan(PyObject* data, std::int32_t threshold, std::optional<double> o
         [&] { return core::AuctionScanner(threshold).analyze(ticks, open_price, pre_close, limit_up, limit_down); });
     if (!r) return py_none();
 
-    Ref scores = Ref::check(PyList_New(core::kMorphologyCount));
-    for (std::size_t i = 0; i < core::kMorphologyCount; ++i)
-        PyList_SetItem(scores.get(), static_cast<Py_ssize_t>(i), py_int(r->morphology_scores[i]).release());
-
-    auction::ResultDict d;
-    d.set("score", py_int(r->score));
-    d.set("match", py_bool(r->match));
-    d.set("steps", py_uint(r->steps));
-    d.set("eff_steps", py_uint(r->eff_steps));
-    d.set("neg_pos_alt", py_bool(r->neg_pos_alt));
-    d.set("buy_rev", py_bool(r->buy_rev));
-    d.set("vr", py_float(r->vr));
-    d.set("end_p", py_bool(r->end_p));
-    d.set("oh", r->oh ? py_bool(*r->oh) : py_none());
-    d.set("n", py_uint(r->n));
-    d.set("morphology", py_str(r->morphology));
-    d.set("morphology_conf", py_int(r->morphology_conf));
-    d.set("morphology_tag", py_str(r->morphology_tag));
-    d.set("morphology_scores", std::move(scores));
-    d.set("morphology_group", py_str(r->morphology_group));
-    return d.take();
+    return result_dict<core::ScanResult>(zj_core::results::kScan, *r);
 }
 
 constexpr clinic::NoArgs kScannerVersion{"auction_scanner_version"};

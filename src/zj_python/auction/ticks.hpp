@@ -11,19 +11,6 @@ namespace zj_python::auction {
 // read in that order; the first failure ends the call.
 std::vector<zj_core::auction::AuctionTick> read_auction_ticks(PyObject* data);
 
-// A result dict filled key by key, in the order the keys are given.
-class ResultDict {
-public:
-    ResultDict() : dict_(Ref::check(PyDict_New())) {}
-    void set(const char* key, Ref value) {
-        if (PyDict_SetItemString(dict_.get(), key, value.get()) < 0) throw PyErrOccurred{};
-    }
-    Ref take() { return std::move(dict_); }
-
-private:
-    Ref dict_;
-};
-
 // Runs an analysis core; a NaN price it cannot order becomes ValueError
 // "NaN price at HH:MM:SS".
 template <class F>

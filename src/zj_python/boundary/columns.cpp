@@ -1,7 +1,9 @@
 #include "zj_python/boundary/columns.hpp"
 
 #include <bit>
+#include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <limits>
@@ -649,7 +651,36 @@ void read_float(const Column& col, const Source& src, Values& v) {
     v.f64 = v.own_f64;
 }
 
+// A float column holding whole numbers (what pandas makes of integers with
+// gaps): NaN reads as null; a fractional or out-of-range value is an error
+// naming the row.
+void read_whole_floats(const Column& col, const Source& src, Values& v) {
+    Values floats;
+    read_float(col, src, floats);
+    v.own_i64.assign(col.length, 0);
+    bool any_null = false;
+    for (std::size_t row = 0; row < col.length; ++row) {
+        const double x = floats.f64[row];
+        if (std::isnan(x)) {
+            if (!any_null) v.own_valid.assign(col.length, 1);
+            any_null = true;
+            v.own_valid[row] = 0;
+            continue;
+        }
+        // 2^63 is the first double past the int64 range.
+        if (x != std::trunc(x) || !(x >= -9223372036854775808.0 && x < 9223372036854775808.0)) {
+            char buf[64];
+            const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x);
+            bad_row(col, row, std::string(buf, ec == std::errc{} ? end : buf) + " is not a whole number");
+        }
+        v.own_i64[row] = static_cast<std::int64_t>(x);
+    }
+    v.i64 = v.own_i64;
+    v.valid = v.own_valid;
+}
+
 void read_int(const Column& col, const Source& src, Values& v) {
+    if (col.type == ColumnType::Float) return read_whole_floats(col, src, v);
     if (col.type != ColumnType::Int) cannot_read(col, Kind::Int);
     bool any_null = false;
     for (const Chunk& c : src.chunks) any_null |= !no_nulls(c);
@@ -845,10 +876,32 @@ void read_datetime(const Column& col, const Source& src, Values& v) {
     v.i64 = v.own_i64;
 }
 
+// "2024-01-02" for days since 1970-01-01.
+std::string date_text(std::int64_t days) {
+    const zj_core::CivilDate d = zj_core::civil_from_days(days);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u", static_cast<long long>(d.year), d.month, d.day);
+    return buf;
+}
+
 void read_time_of_day(const Column& col, const Source& src, Values& v) {
     v.own_i64.resize(col.length);
     const auto null_time = [&](std::size_t row) { bad_row(col, row, "missing time (null)"); };
-    if (col.type == ColumnType::TimeOfDay) {
+    if (col.type == ColumnType::Timestamp) {
+        // A date-time stands for its time of day; the rows of one table are
+        // one day's, so a second date is an error.
+        Values stamps;
+        read_datetime(col, src, stamps);
+        const auto day_of = [](std::int64_t ns) { return ns / kNsPerDay - (ns % kNsPerDay < 0 ? 1 : 0); };
+        const std::int64_t day = col.length > 0 ? day_of(stamps.i64[0]) : 0;
+        for (std::size_t row = 0; row < col.length; ++row) {
+            const std::int64_t ns = stamps.i64[row];
+            if (day_of(ns) != day)
+                bad_row(col, row, "date " + date_text(day_of(ns)) + " differs from " + date_text(day) +
+                                      " of row 0; a table holds one trading day (mixed days)");
+            v.own_i64[row] = ns - day * kNsPerDay;
+        }
+    } else if (col.type == ColumnType::TimeOfDay) {
         each_row(src, [&](std::size_t row, const Chunk& c, std::int64_t k) {
             if (is_null(c, k - c.start)) null_time(row);
             const auto ns = scaled(ArrowArrayViewGetIntUnsafe(c.view, k), src.unit_ns, 0);

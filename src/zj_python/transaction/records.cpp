@@ -67,11 +67,4 @@ std::vector<ScreeningTxPoint> screening_points(PyObject* data) {
     return out;
 }
 
-ResultDict::ResultDict() : dict_(Ref::check(PyDict_New())) {}
-
-ResultDict& ResultDict::put(const char* key, Ref value) {
-    if (PyDict_SetItemString(dict_.get(), key, value.get()) < 0) throw PyErrOccurred{};
-    return *this;
-}
-
 }  // namespace zj_python::transaction

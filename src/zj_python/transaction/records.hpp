@@ -16,17 +16,6 @@ std::vector<zj_core::transaction::TransactionPoint> transaction_points(PyObject*
 // trade_count is 1 when absent or not a 32-bit integer.
 std::vector<zj_core::transaction::ScreeningTxPoint> screening_points(PyObject* data);
 
-// Writes result entries into a new dict in the order they are given.
-class ResultDict {
-public:
-    ResultDict();
-    ResultDict& put(const char* key, Ref value);
-    Ref take() { return std::move(dict_); }
-
-private:
-    Ref dict_;
-};
-
 // The functions of this area, in the order they are added to the module.
 PyMethodDef* trans_analysis_def();
 PyMethodDef* trans_breakout_def();
