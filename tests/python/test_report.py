@@ -90,13 +90,15 @@ def test_only_the_candidates_files_are_read(market, tmp_path):
 def test_auction_screen_as_a_table_with_csv_data(market, tmp_path):
     data = tmp_path / "auctions.csv"
     table = pq.read_table(market.paths["auctions"])
-    times = pa.array([t.strftime("%H:%M:%S") for t in table["time"].to_pylist()])  # as exports write them
+    # Times as exports write them.
+    times = pa.array([t.strftime("%H:%M:%S") for t in table["time"].to_pylist()])
     pacsv.write_csv(table.set_column(table.column_names.index("time"), "time", times), data)
     screen = pq.read_table(market.auctions).to_pandas()
     result = write(screen, data, tmp_path / "r.html", days=market.paths["days"], top=3)
     assert result.ok, result.problems
     assert len(images((tmp_path / "r.html").read_text(encoding="utf-8"))) == 3
-    # Without the days table it was made with, the screen's open-price fields are not what the data gives.
+    # Without the days table it was made with, the data does not give the
+    # screen's open-price fields.
     result = write(screen, data, tmp_path / "r.html", top=3)
     assert set(result.problems) == set(result.symbols)
 
@@ -118,17 +120,21 @@ HOSTILE = '<img src=x onerror="alert(1)">&'
 ])
 def test_a_candidate_without_a_chart_is_said_in_the_page(market, tmp_path, case, problem):
     top = ranked(market.tape, "confidence", 1)[0]
-    screen, data, days = pq.read_table(market.tape), pq.read_table(market.paths["tape"]), \
-        pq.read_table(market.paths["days"])
+    screen = pq.read_table(market.tape)
+    data = pq.read_table(market.paths["tape"])
+    days = pq.read_table(market.paths["days"])
     if case == "no data":
-        screen = with_top_row(market.tape, symbol=HOSTILE, confidence=1000.0, details="<script>x</script>")
+        details = "<script>x</script>"
+        screen = with_top_row(market.tape, symbol=HOSTILE, confidence=1000.0, details=details)
         top = HOSTILE
     elif case == "not in days":
         days = days.filter(pc.not_equal(days["symbol"], top))
     elif case == "other day":
-        pre_close = [p * (0.5 if s == top else 1) for s, p in zip(days["symbol"].to_pylist(),
-                                                                   days["pre_close"].to_pylist())]
-        days = days.set_column(days.column_names.index("pre_close"), "pre_close", pa.array(pre_close))
+        symbols = days["symbol"].to_pylist()
+        pre_close = days["pre_close"].to_pylist()
+        pre_close[symbols.index(top)] /= 2
+        index = days.column_names.index("pre_close")
+        days = days.set_column(index, "pre_close", pa.array(pre_close))
     else:
         price = data["price"].to_pylist()
         first = data["symbol"].to_pylist().index(top)
@@ -154,17 +160,19 @@ def test_a_candidate_without_a_chart_is_said_in_the_page(market, tmp_path, case,
     (None, {"days": None}, "needs the days table"),
     ("plain", {}, "cannot tell its kind"),
     (None, {"top": 0}, "top must be a whole number of at least 1"),
-    (None, {"data": "nowhere/*.parquet"}, "data: nowhere/*.parquet: no Parquet or CSV file matched"),
+    (None, {"data": "no/*.parquet"}, "data: no/*.parquet: no Parquet or CSV file matched"),
     (None, {"out": "no-such-folder/r.html"}, "no such directory"),
 ])
-def test_bad_input_is_refused_before_any_page(market, tmp_path, monkeypatch, change, options, message):
+def test_bad_input_is_refused_before_any_page(
+        market, tmp_path, monkeypatch, change, options, message):
     monkeypatch.chdir(tmp_path)
     screen = pq.read_table(market.tape)
     if change == "drop confidence":
         screen = screen.drop_columns(["confidence"])
     elif change == "plain":
         screen = pa.table({"symbol": ["000001.SZ"], "x": [1.0]})
-    kwargs = {"days": market.paths["days"], "data": market.paths["tape"], "out": "r.html"} | options
+    kwargs = {"days": market.paths["days"], "data": market.paths["tape"], "out": "r.html"}
+    kwargs |= options
     with pytest.raises(UsageError, match=re.escape(message)):
         write(screen, kwargs.pop("data"), kwargs.pop("out"), **kwargs)
     assert not list(tmp_path.iterdir())
@@ -172,7 +180,8 @@ def test_bad_input_is_refused_before_any_page(market, tmp_path, monkeypatch, cha
 
 def test_command_line_exit_codes(market, tmp_path, capsys):
     out = tmp_path / "r.html"
-    common = ["--data", str(market.paths["tape"]), "--days", str(market.paths["days"]), "-o", str(out)]
+    common = ["--data", str(market.paths["tape"]), "--days", str(market.paths["days"])]
+    common += ["-o", str(out)]
     assert main(["report", str(market.tape), "--top", "2", *common]) == 0
     assert out.exists()
     out.unlink()
@@ -182,14 +191,16 @@ def test_command_line_exit_codes(market, tmp_path, capsys):
     screen = tmp_path / "screen.csv"
     pacsv.write_csv(with_top_row(market.tape, symbol="000999.SZ", confidence=1000.0), screen)
     assert main(["report", str(screen), "--top", "2", *common]) == 1
-    assert "zjkit report: 000999.SZ: no rows for this symbol in the data" in capsys.readouterr().err
+    err = capsys.readouterr().err
+    assert "zjkit report: 000999.SZ: no rows for this symbol in the data" in err
     assert out.exists()
 
 
 # ---- in a real browser -------------------------------------------------------------------------
 
 def _driver(tmp_path):
-    """A headless chromium driven by selenium, or a skip (a failure on CI) saying what is missing."""
+    """A headless chromium driven by selenium, or a skip (a failure on CI)
+    saying what is missing."""
     missing = []
     try:
         from selenium import webdriver
@@ -217,8 +228,8 @@ def _driver(tmp_path):
 
 
 def table_symbols(driver) -> list[str]:
-    script = "return Array.from(document.querySelectorAll('#candidates tbody tr td:nth-child(2)'))" \
-             ".map(td => td.textContent)"
+    cells = "document.querySelectorAll('#candidates tbody tr td:nth-child(2)')"
+    script = f"return Array.from({cells}).map(td => td.textContent)"
     return driver.execute_script(script)
 
 
@@ -233,7 +244,7 @@ def test_page_in_headless_chromium(market, tmp_path):
         assert table_symbols(driver) == ranked(market.tape, "confidence", 8)
 
         heads = driver.find_elements("css selector", "#candidates thead th")
-        column = [h.text.strip() for h in heads].index("day_chg_pct")
+        column = [h.get_attribute("textContent") for h in heads].index("day_chg_pct")
         heads[column].click()
         screen = pq.read_table(market.tape).to_pandas().set_index("symbol")
         shown = result.symbols

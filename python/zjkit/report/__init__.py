@@ -127,13 +127,13 @@ def _auction_headline(row: dict) -> str:
 
 KINDS: dict[str, Kind] = {k.name: k for k in (
     Kind("tape", "confidence", ("conclusion", "is_breakout"),
-         ("confidence", "conclusion", "is_breakout", "day_chg_pct", "price_position", "buy_vol_ratio",
-          "large_buy_count", "large_sell_count", "inst_net_flow_ratio", "split_clusters", "matched_pairs",
-          "breakout_classification", "breakout_confidence", "reason"),
+         ("confidence", "conclusion", "day_chg_pct", "price_position", "buy_vol_ratio", "large_buy_count",
+          "large_sell_count", "inst_net_flow_ratio", "matched_pairs", "breakout_classification",
+          "breakout_confidence", "reason"),
          ("details", "breakout_details"), ("pre_close", "high", "low"), _draw_tape, _tape_headline),
     Kind("auctions", "score", ("morphology", "false_sell_score"),
-         ("score", "match", "morphology", "morphology_conf", "vr", "steps", "false_sell_score",
-          "false_sell_match", "false_sell_neg_ratio", "false_sell_price_change_pct", "reason"),
+         ("score", "match", "morphology", "morphology_conf", "vr", "false_sell_score", "false_sell_match",
+          "false_sell_neg_ratio", "reason"),
          (), (), _draw_auction, _auction_headline),
 )}
 
@@ -374,7 +374,9 @@ def write(screen: Any, data: Any, out: str | os.PathLike, *, days: Any = None, t
 
     from zjkit.report._page import page
 
-    shown = [c for c in kind.shown if c in table.column_names]
+    # Columns empty for every candidate (reason, when all have a result) are left out.
+    shown = [c for c in kind.shown if c in table.column_names
+             and any(_fmt(cand.row.get(c)) for cand in candidates)]
     if by not in shown:
         shown.insert(0, by)
     html = page(kind=kind, by=by, shown=shown, candidates=candidates, failed=failed,

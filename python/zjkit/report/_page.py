@@ -28,9 +28,9 @@ h1 { font-size: 22px; margin: 0 0 4px; }
         padding: 8px 12px; margin: 10px 0; border-radius: 3px; }
 .table-wrap { overflow-x: auto; border: 1px solid var(--line); border-radius: 6px; }
 table { border-collapse: collapse; width: 100%; font-variant-numeric: tabular-nums; }
-th, td { padding: 6px 10px; border-bottom: 1px solid var(--line); white-space: nowrap; }
+th, td { padding: 6px 9px; border-bottom: 1px solid var(--line); white-space: nowrap; }
 thead th { background: var(--head); position: sticky; top: 0; text-align: left; font-weight: 600;
-           font-size: 12px; cursor: pointer; user-select: none; }
+           font-size: 12px; cursor: pointer; user-select: none; white-space: normal; vertical-align: bottom; }
 thead th:hover { background: #eceef2; }
 thead th::after { content: "\\2195"; color: #b0b6c1; margin-left: 4px; }
 thead th[aria-sort="ascending"]::after { content: "\\25B2"; color: var(--accent); }
@@ -122,7 +122,8 @@ def _table(shown: list[str], by: str, candidates: list, fmt: Callable[[Any], str
     heads = ['<th scope="col" tabindex="0">#</th>', '<th scope="col" tabindex="0">symbol</th>']
     for name in shown:
         sort = ' aria-sort="descending"' if name == by else ""
-        heads.append(f'<th scope="col" tabindex="0"{sort}>{_e(name)}</th>')
+        label = _e(name).replace("_", "_<wbr>")  # long names may wrap at their underscores
+        heads.append(f'<th scope="col" tabindex="0"{sort}>{label}</th>')
     rows = []
     for c in candidates:
         symbol = c.row.get("symbol")
