@@ -235,11 +235,11 @@ def table_symbols(driver) -> list[str]:
 
 @pytest.mark.browser
 def test_page_in_headless_chromium(market, tmp_path):
-    out = tmp_path / "report.html"
-    result = write(market.tape, market.paths["tape"], out, days=market.paths["days"], top=8)
-    assert result.ok, result.problems
     driver = _driver(tmp_path)
     try:
+        out = tmp_path / "report.html"
+        result = write(market.tape, market.paths["tape"], out, days=market.paths["days"], top=8)
+        assert result.ok, result.problems
         driver.get(out.as_uri())
         assert table_symbols(driver) == ranked(market.tape, "confidence", 8)
 
