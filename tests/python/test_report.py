@@ -87,6 +87,21 @@ def test_only_the_candidates_files_are_read(market, tmp_path):
     assert result.symbols == top
 
 
+def test_one_file_per_symbol_with_columns_of_its_own(market, tmp_path):
+    folder = tmp_path / "tape"
+    folder.mkdir()
+    table = pq.read_table(market.paths["tape"])
+    for symbol in pc.unique(table["symbol"]).to_pylist():
+        rows = table.filter(pc.equal(table["symbol"], symbol)).drop_columns(["symbol"])
+        pq.write_table(rows.rename_columns(["t", "price", "volume", "trade_count", "bs_flag"]),
+                       folder / f"{symbol}.parquet")
+    out = tmp_path / "r.html"
+    columns = "time=t,vol=volume"
+    result = write(market.tape, folder, out, days=market.paths["days"], top=2, columns=columns)
+    assert result.ok, result.problems
+    assert result.symbols == ranked(market.tape, "confidence", 2)
+
+
 def test_auction_screen_as_a_table_with_csv_data(market, tmp_path):
     data = tmp_path / "auctions.csv"
     table = pq.read_table(market.paths["auctions"])
