@@ -14,10 +14,10 @@ __version__ = "0.1.0"
 
 
 def __getattr__(name: str):
-    # zjkit.ta is loaded on first use, so that `import zjkit` stays as quick as
-    # the native module alone.
-    if name == "ta":
+    # zjkit.ta and zjkit.frame are loaded on first use, so that `import zjkit`
+    # stays as quick as the native module alone.
+    if name in ("ta", "frame"):
         import importlib
 
-        return importlib.import_module("zjkit.ta")
+        return importlib.import_module(f"zjkit.{name}")
     raise AttributeError(f"module 'zjkit' has no attribute {name!r}")

@@ -37,6 +37,32 @@ def _flavour(bars: Any) -> str:
     return "arrow"
 
 
+def _pandas_columns(df: Any) -> dict[str, Any]:
+    """A pandas DataFrame as a mapping of column name to array: numpy columns
+    as they are (no copy, NaN stays NaN), others through Arrow. Named index
+    levels count as columns (a "trade_date" index, say), as in Arrow export."""
+    import pandas as pd
+    import pyarrow as pa
+
+    names = [str(c) for c in df.columns]
+    if len(set(names)) != len(names):
+        dup = sorted({n for n in names if names.count(n) > 1})
+        raise ValueError(f"duplicated column names: {', '.join(map(repr, dup))}")
+    out: dict[str, Any] = {}
+    for name, series in zip(names, (df.iloc[:, i] for i in range(df.shape[1]))):
+        out[name] = series
+    if not isinstance(df.index, pd.RangeIndex):
+        for level, index_name in enumerate(df.index.names):
+            if index_name is not None and str(index_name) not in out:
+                out[str(index_name)] = df.index.get_level_values(level)
+    for name, values in out.items():
+        if isinstance(values.dtype, np.dtype) and values.dtype.kind in "fiuMO":
+            out[name] = values.to_numpy()
+        else:  # categorical, nullable, Arrow-backed, time-zone aware
+            out[name] = pa.array(values)
+    return out
+
+
 def _workers(workers: Any) -> int:
     if workers is None:
         try:
@@ -61,7 +87,8 @@ def _coded(flavour: str, buffer: bytearray, categories: list[str]) -> Any:
     if flavour == "pandas":
         import pandas as pd
 
-        return pd.Categorical.from_codes(codes, categories=pd.Index(categories, dtype=object))
+        categories_index = pd.Index(categories, dtype=object)
+        return pd.Categorical.from_codes(codes, categories=categories_index, validate=False)
     if flavour == "dict":
         return np.asarray(categories, dtype=str)[codes]
     import pyarrow as pa
@@ -78,7 +105,8 @@ def _build(flavour: str, columns: dict[str, Any]) -> Any:
         return columns
     import pyarrow as pa
 
-    table = pa.table({k: pa.array(v) if isinstance(v, np.ndarray) else v for k, v in columns.items()})
+    arrays = {k: pa.array(v) if isinstance(v, np.ndarray) else v for k, v in columns.items()}
+    table = pa.table(arrays)
     if flavour == "polars":
         import polars as pl
 
@@ -95,11 +123,14 @@ def signals(
     layout: str = "wide",
     sort: bool = True,
     workers: int | None = None,
+    errors: str = "raise",
 ) -> Any:
     """Built-in signals over a table of bars. See ``frame.pyi`` for the full
     description."""
     if layout not in _LAYOUTS:
         raise ValueError(f"layout must be 'wide' or 'long', not {layout!r}")
+    if errors not in _ERRORS:
+        raise ValueError(f"errors must be 'raise' or 'collect', not {errors!r}")
     if not isinstance(sort, bool):
         raise TypeError(f"sort must be a bool, not {type(sort).__name__}")
     if isinstance(signals, (str, Mapping)):
@@ -107,7 +138,10 @@ def signals(
     elif not isinstance(signals, list):
         signals = list(signals)
     flavour = _flavour(bars)
-    res = _engine.signals(bars, signals, symbol, columns, layout, sort, _workers(workers))
+    source = _pandas_columns(bars) if flavour == "pandas" and hasattr(bars, "iloc") else bars
+    collect = errors == "collect"
+    res = _engine.signals(source, signals, symbol, columns, layout, sort, _workers(workers),
+                          collect)
 
     out: dict[str, Any] = {}
     if "symbol" in res:
@@ -120,7 +154,22 @@ def signals(
         for key in ("signal", "freq", "v1", "v2", "v3"):
             out[key] = _coded(flavour, res[key], res[f"{key}_categories"])
         out["score"] = _codes(res["score"])
-    return _build(flavour, out)
+    result = _build(flavour, out)
+    if not collect:
+        return result
+    return result, _errors_table(flavour, res["errors"])
+
+
+def _errors_table(flavour: str, errors: list[tuple[str, str]]) -> Any:
+    """The (symbol, error) table of errors="collect" in the caller's flavour."""
+    symbols = [s for s, _ in errors]
+    messages = [m for _, m in errors]
+    if flavour == "pandas":
+        import pandas as pd
+
+        return pd.DataFrame({"symbol": symbols, "error": messages}, dtype=object)
+    table = {"symbol": np.asarray(symbols, dtype=str), "error": np.asarray(messages, dtype=str)}
+    return _build(flavour, table)
 
 
 # ---- intraday analyses per symbol ------------------------------------------------
@@ -153,8 +202,8 @@ def _days_table(days: Any) -> Any:
                     raise TypeError(f"days[{s!r}][{key!r}]: {e}") from None
             table[key] = column
         return table
-    if _flavour(days) == "pandas" and days.index.name is not None:
-        return days.reset_index()
+    if _flavour(days) == "pandas" and hasattr(days, "iloc"):
+        return _pandas_columns(days)  # a named index (the symbols, say) is a column
     return days
 
 
@@ -171,7 +220,8 @@ def _from_arrow(flavour: str, table: Any) -> Any:
 
         return pl.from_arrow(table)
     if flavour == "dict":
-        return {name: table.column(name).to_numpy(zero_copy_only=False) for name in table.column_names}
+        names = table.column_names
+        return {name: table.column(name).to_numpy(zero_copy_only=False) for name in names}
     return table
 
 
@@ -204,7 +254,8 @@ def _run(engine: Any, data: Any, args: tuple[Any, ...], symbol: Any, columns: An
     if errors not in _ERRORS:
         raise ValueError(f"errors must be 'raise' or 'collect', not {errors!r}")
     flavour = _flavour(data)
-    res = engine(data, *args, symbol, columns, _workers(workers))
+    source = _pandas_columns(data) if flavour == "pandas" and hasattr(data, "iloc") else data
+    res = engine(source, *args, symbol, columns, _workers(workers))
     problems = res["errors"]
     if errors == "raise" and problems:
         sym, message = problems[0]
@@ -214,13 +265,7 @@ def _run(engine: Any, data: Any, args: tuple[Any, ...], symbol: Any, columns: An
     result = _from_arrow(flavour, _result_table(res))
     if errors == "raise":
         return result
-    import pyarrow as pa
-
-    table = pa.table({
-        "symbol": pa.array([p[0] for p in problems], type=pa.string()),
-        "error": pa.array([p[1] for p in problems], type=pa.string()),
-    })
-    return result, _from_arrow(flavour, table)
+    return result, _errors_table(flavour, problems)
 
 
 def tape(
@@ -235,7 +280,8 @@ def tape(
 ) -> Any:
     """Breakout verdict, screening metrics and (given a breakout price) the
     confirmation above it, per symbol of a day's tape. See ``frame.pyi``."""
-    return _run(_engine.tape, trades, (_days_table(days), breakout), symbol, columns, workers, errors)
+    args = (_days_table(days), breakout)
+    return _run(_engine.tape, trades, args, symbol, columns, workers, errors)
 
 
 def minutes(

@@ -5,7 +5,7 @@ from typing import Any, Literal, TypedDict, overload
 
 import numpy.typing as npt
 import pandas as pd
-import pyarrow as pa
+import pyarrow as pa  # type: ignore[import-untyped]
 import polars as pl
 
 __all__ = ["signals", "tape", "minutes", "auctions", "zones"]
@@ -32,7 +32,20 @@ def signals(
     layout: _Layout = "wide",
     sort: bool = True,
     workers: int | None = None,
+    errors: Literal["raise"] = "raise",
 ) -> pd.DataFrame: ...
+@overload
+def signals(
+    bars: pd.DataFrame,
+    signals: _Signals,
+    *,
+    symbol: str | None = None,
+    columns: Mapping[str, str] | None = None,
+    layout: _Layout = "wide",
+    sort: bool = True,
+    workers: int | None = None,
+    errors: Literal["collect"],
+) -> tuple[pd.DataFrame, pd.DataFrame]: ...
 @overload
 def signals(
     bars: pl.DataFrame,
@@ -43,7 +56,20 @@ def signals(
     layout: _Layout = "wide",
     sort: bool = True,
     workers: int | None = None,
+    errors: Literal["raise"] = "raise",
 ) -> pl.DataFrame: ...
+@overload
+def signals(
+    bars: pl.DataFrame,
+    signals: _Signals,
+    *,
+    symbol: str | None = None,
+    columns: Mapping[str, str] | None = None,
+    layout: _Layout = "wide",
+    sort: bool = True,
+    workers: int | None = None,
+    errors: Literal["collect"],
+) -> tuple[pl.DataFrame, pl.DataFrame]: ...
 @overload
 def signals(
     bars: Mapping[str, Any],
@@ -54,7 +80,20 @@ def signals(
     layout: _Layout = "wide",
     sort: bool = True,
     workers: int | None = None,
+    errors: Literal["raise"] = "raise",
 ) -> dict[str, npt.NDArray[Any]]: ...
+@overload
+def signals(
+    bars: Mapping[str, Any],
+    signals: _Signals,
+    *,
+    symbol: str | None = None,
+    columns: Mapping[str, str] | None = None,
+    layout: _Layout = "wide",
+    sort: bool = True,
+    workers: int | None = None,
+    errors: Literal["collect"],
+) -> tuple[dict[str, npt.NDArray[Any]], dict[str, npt.NDArray[Any]]]: ...
 @overload
 def signals(
     bars: pa.Table | pa.RecordBatch | Any,
@@ -65,7 +104,20 @@ def signals(
     layout: _Layout = "wide",
     sort: bool = True,
     workers: int | None = None,
-) -> pa.Table:
+    errors: Literal["raise"] = "raise",
+) -> pa.Table: ...
+@overload
+def signals(
+    bars: pa.Table | pa.RecordBatch | Any,
+    signals: _Signals,
+    *,
+    symbol: str | None = None,
+    columns: Mapping[str, str] | None = None,
+    layout: _Layout = "wide",
+    sort: bool = True,
+    workers: int | None = None,
+    errors: Literal["collect"],
+) -> tuple[pa.Table, pa.Table]:
     """Built-in signals over a table of bars, one symbol or many.
 
     ``bars``: a pandas or polars DataFrame, a pyarrow Table or RecordBatch
@@ -102,6 +154,12 @@ def signals(
     (categorical; str arrays in a dict result) and ``score`` (int32); one row
     per record, by symbol, then configuration, then time; warm-up records are
     rows too.
+
+    ``errors="collect"``: a symbol with a repeated (or, with ``sort=False``,
+    unordered) time is left out instead of raising, and the result comes with
+    an errors table beside it, ``(result, errors)``, whose columns ``symbol``
+    and ``error`` name each symbol left out and why (same flavour). Bad
+    columns and configurations raise either way.
 
     ``workers``: threads to spread the symbols over (None: the cores this
     process may run on; 1: the calling thread). The interpreter lock is

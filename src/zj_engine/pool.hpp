@@ -21,13 +21,20 @@ public:
     // the handing out of tasks and is rethrown once every thread has stopped.
     template <class Task>
     void run(std::size_t count, Task&& task) const {
+        run_on(count, [&](std::size_t i, std::size_t) { task(i); });
+    }
+
+    // task(i, worker) with the worker's number (< workers()): state kept per
+    // worker needs no lock.
+    template <class Task>
+    void run_on(std::size_t count, Task&& task) const {
         std::atomic<std::size_t> next{0};
         std::exception_ptr failure;
         std::mutex failure_lock;
-        auto work = [&] {
+        auto work = [&](std::size_t worker) {
             for (std::size_t i; (i = next.fetch_add(1, std::memory_order_relaxed)) < count;) {
                 try {
-                    task(i);
+                    task(i, worker);
                 } catch (...) {
                     const std::lock_guard<std::mutex> hold(failure_lock);
                     if (!failure) failure = std::current_exception();
@@ -38,11 +45,11 @@ public:
         std::vector<std::thread> threads;
         const std::size_t extra = std::min(workers_, count) - (count > 0 ? 1 : 0);
         try {
-            for (std::size_t t = 0; t < extra; ++t) threads.emplace_back(work);
+            for (std::size_t t = 0; t < extra; ++t) threads.emplace_back(work, t + 1);
         } catch (...) {
             // Could not start a thread: the ones running and this one finish the work.
         }
-        work();
+        work(0);
         for (std::thread& t : threads) t.join();
         if (failure) std::rethrow_exception(failure);
     }

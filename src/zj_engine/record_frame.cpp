@@ -43,6 +43,9 @@ Input read_input(PyObject* source, const schema::RecordSchema& record, PyObject*
     in.table = col::read_table(source);
     col::BindOptions options = col::bind_options(columns, symbol);
     options.want_symbol = true;
+    options.parallel = [&pool](std::size_t count, const std::function<void(std::size_t)>& task) {
+        pool.run(count, task);
+    };
     in.bound = released([&] { return col::bind(in.table, record, options); });
     in.has_symbol = in.bound.symbol.present();
     if (in.has_symbol) in.symbol_column = in.bound.symbol.column->name;

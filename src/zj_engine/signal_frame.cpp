@@ -83,41 +83,93 @@ private:
     std::int32_t last_code_ = 0;
 };
 
+// Small numbers for labels by their identity (labels are literals of the
+// signal code): the same address and length mean the same text.
+class LabelIds {
+public:
+    std::uint32_t id(std::string_view label) {
+        if (label.data() == last_.data() && label.size() == last_.size()) return last_id_;
+        std::uint32_t i = 0;
+        while (i < seen_.size() && !(seen_[i].data() == label.data() && seen_[i].size() == label.size())) ++i;
+        if (i == seen_.size()) seen_.push_back(label);
+        last_ = label;
+        last_id_ = i;
+        return i;
+    }
+
+private:
+    std::vector<std::string_view> seen_;
+    std::string_view last_;
+    std::uint32_t last_id_ = 0;
+};
+
+// Codes by a 64-bit key: open addressing with linear probing, kept at most
+// half full. A record's cell is looked up here, so it must be cheap.
+class FlatCodes {
+public:
+    FlatCodes() : keys_(64, kEmpty), codes_(64) {}
+    // The code of `key`, or -1.
+    std::int32_t find(std::uint64_t key) const {
+        for (std::size_t i = slot(key);; i = (i + 1) & (keys_.size() - 1)) {
+            if (keys_[i] == key) return codes_[i];
+            if (keys_[i] == kEmpty) return -1;
+        }
+    }
+    void insert(std::uint64_t key, std::int32_t code) {
+        if (2 * (used_ + 1) > keys_.size()) grow();
+        std::size_t i = slot(key);
+        while (keys_[i] != kEmpty) i = (i + 1) & (keys_.size() - 1);
+        keys_[i] = key;
+        codes_[i] = code;
+        ++used_;
+    }
+
+private:
+    static constexpr std::uint64_t kEmpty = ~std::uint64_t{0};  // never a key: its top half holds a score < 2^16
+    std::size_t slot(std::uint64_t key) const {
+        return static_cast<std::size_t>((key * 0x9e3779b97f4a7c15ull) >> 32) & (keys_.size() - 1);
+    }
+    void grow() {
+        std::vector<std::uint64_t> keys(keys_.size() * 2, kEmpty);
+        std::vector<std::int32_t> codes(keys.size());
+        std::swap(keys, keys_);
+        std::swap(codes, codes_);
+        used_ = 0;
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            if (keys[i] != kEmpty) insert(keys[i], codes[i]);
+    }
+    std::vector<std::uint64_t> keys_;
+    std::vector<std::int32_t> codes_;
+    std::size_t used_ = 0;
+};
+
 // The code of a record's wide cell "v1_v2_v3_score", by the labels' identity
-// and the score.
+// and the score packed into one number.
 class CellCache {
 public:
     explicit CellCache(SharedDict& dict) : dict_(dict) {}
     std::int32_t code(const SignalOutput& r) {
-        const Key key{r.v1.data(), r.v2.data(), r.v3.data(), r.v1.size(), r.v2.size(), r.v3.size(), r.score};
+        const std::uint64_t a = ids_[0].id(r.v1), b = ids_[1].id(r.v2), c = ids_[2].id(r.v3);
+        if ((a | b | c | r.score) >> 16)  // never for the built-in signals: no cache
+            return dict_.code(zj_python::generate_all::cell_text(r));
+        const std::uint64_t key = a | b << 16 | c << 32 | static_cast<std::uint64_t>(r.score) << 48;
         if (has_last_ && key == last_) return last_code_;
-        auto it = seen_.find(key);
-        if (it == seen_.end()) it = seen_.emplace(key, dict_.code(zj_python::generate_all::cell_text(r))).first;
+        std::int32_t code = seen_.find(key);
+        if (code < 0) {
+            code = dict_.code(zj_python::generate_all::cell_text(r));
+            seen_.insert(key, code);
+        }
         last_ = key;
         has_last_ = true;
-        last_code_ = it->second;
-        return last_code_;
+        last_code_ = code;
+        return code;
     }
 
 private:
-    struct Key {
-        const char *p1, *p2, *p3;
-        std::size_t n1, n2, n3;
-        std::uint32_t score;
-        bool operator==(const Key&) const = default;
-    };
-    struct Hash {
-        std::size_t operator()(const Key& k) const noexcept {
-            std::size_t h = std::hash<const void*>{}(k.p1);
-            for (std::size_t v : {std::hash<const void*>{}(k.p2), std::hash<const void*>{}(k.p3), k.n1, k.n2, k.n3,
-                                  static_cast<std::size_t>(k.score)})
-                h = h * 0x100000001b3ull ^ v;
-            return h;
-        }
-    };
     SharedDict& dict_;
-    std::unordered_map<Key, std::int32_t, Hash> seen_;
-    Key last_{};
+    LabelIds ids_[3];
+    FlatCodes seen_;
+    std::uint64_t last_ = 0;
     bool has_last_ = false;
     std::int32_t last_code_ = 0;
 };
@@ -187,22 +239,34 @@ TaskPlan plan(const Groups& g, std::size_t configs, const Pool& pool) {
 }
 
 // Every (group, configuration) pair once, grouped into the plan's tasks:
-// visit(group, config index, bars).
+// visit(group, config index, bars, worker).
 template <class Visit>
 void for_each_block(const BarInput& in, const Groups& g, std::span<const Config> configs, const Pool& pool,
                     Visit&& visit) {
     const TaskPlan p = plan(g, configs.size(), pool);
-    pool.run(p.count(), [&](std::size_t task) {
+    pool.run_on(p.count(), [&](std::size_t task, std::size_t worker) {
         GroupBars bars;
         const std::size_t group = p.per_config ? task / p.configs : task;
         bars.load(in, g, group);
         if (p.per_config) {
-            visit(group, task % p.configs, bars.columns);
+            visit(group, task % p.configs, bars.columns, worker);
         } else {
-            for (std::size_t c = 0; c < configs.size(); ++c) visit(group, c, bars.columns);
+            for (std::size_t c = 0; c < configs.size(); ++c) visit(group, c, bars.columns, worker);
         }
     });
 }
+
+// One cache per worker and coded column: a worker's caches outlive its tasks.
+template <class Cache>
+struct WorkerCaches {
+    std::vector<std::vector<Cache>> caches;  // [worker][column]
+    WorkerCaches(std::size_t workers, std::span<SharedDict> dicts) {
+        caches.resize(workers);
+        for (auto& per_worker : caches)
+            for (SharedDict& d : dicts) per_worker.emplace_back(d);
+    }
+    Cache& at(std::size_t worker, std::size_t column) { return caches[worker][column]; }
+};
 
 }  // namespace
 
@@ -287,10 +351,11 @@ Groups group_by_symbol(std::size_t rows, std::span<const std::int32_t> symbol, s
                 g.order[at[static_cast<std::size_t>(symbol[i])]++] = static_cast<std::uint32_t>(i);
         });
     }
+
     return g;
 }
 
-Groups group_rows(const BarInput& in, bool sort, const Pool& pool) {
+Groups group_rows(const BarInput& in, bool sort, const Pool& pool, std::vector<SymbolError>* collect) {
     Groups g = group_by_symbol(in.rows, in.symbol, in.symbol_texts.size(), pool);
 
     // Order each group by time (or check it is), and find its first bad row.
@@ -325,20 +390,38 @@ Groups group_rows(const BarInput& in, bool sort, const Pool& pool) {
     });
     for (std::size_t k = 0; k < g.size(); ++k) g.contiguous[k] = contiguous[k] != 0;
 
-    const Problem* worst = nullptr;
-    for (const Problem& p : problems)
-        if (p.row != std::numeric_limits<std::size_t>::max() && (!worst || p.row < worst->row)) worst = &p;
-    if (worst) {
-        const std::string sym = symbol_of(in, g, worst->group);
-        const std::string where = g.code[worst->group] < 0 ? std::string() : " of symbol '" + sym + "'";
-        if (worst->duplicate)
-            throw InputError("duplicated time " + time_text(worst->time) + where + " (row " +
-                             std::to_string(worst->row) + ")");
-        throw InputError("row " + std::to_string(worst->row) + ": time " + time_text(worst->time) + where +
-                         " comes after " + time_text(worst->before) +
-                         "; bars must be oldest first within each symbol (or pass sort=True)");
+    auto message = [&](const Problem& p) {
+        const std::string where =
+            g.code[p.group] < 0 ? std::string() : " of symbol '" + symbol_of(in, g, p.group) + "'";
+        if (p.duplicate)
+            return "duplicated time " + time_text(p.time) + where + " (row " + std::to_string(p.row) + ")";
+        return "row " + std::to_string(p.row) + ": time " + time_text(p.time) + where + " comes after " +
+               time_text(p.before) + "; bars must be oldest first within each symbol (or pass sort=True)";
+    };
+    constexpr std::size_t kFine = std::numeric_limits<std::size_t>::max();
+    if (!collect) {
+        const Problem* worst = nullptr;
+        for (const Problem& p : problems)
+            if (p.row != kFine && (!worst || p.row < worst->row)) worst = &p;
+        if (worst) throw InputError(message(*worst));
+        return g;
     }
-    return g;
+    // Collecting: the groups with a problem go, the others keep their order.
+    Groups kept;
+    kept.offsets.push_back(0);
+    for (std::size_t k = 0; k < g.size(); ++k) {
+        if (problems[k].row != kFine) {
+            collect->push_back({symbol_of(in, g, k), message(problems[k])});
+            continue;
+        }
+        kept.order.insert(kept.order.end(), g.order.begin() + static_cast<std::ptrdiff_t>(g.offsets[k]),
+                          g.order.begin() + static_cast<std::ptrdiff_t>(g.offsets[k + 1]));
+        kept.offsets.push_back(kept.order.size());
+        kept.code.push_back(g.code[k]);
+        kept.contiguous.push_back(g.contiguous[k]);
+    }
+    if (kept.size() == g.size()) return g;
+    return kept;
 }
 
 std::size_t long_rows(const Groups& groups, std::span<const Config> configs) {
@@ -369,21 +452,23 @@ WideCategories compute_wide(const BarInput& in, const Groups& g, std::span<const
     std::vector<std::int32_t> pad_code(configs.size());
     for (std::size_t c = 0; c < configs.size(); ++c) pad_code[c] = dicts[c].code(zj_python::generate_all::kDefaultCell);
 
-    for_each_block(in, g, configs, pool, [&](std::size_t k, std::size_t c, const zj_signals::BarColumns& bars) {
+    WorkerCaches<CellCache> caches(pool.workers(), dicts);
+    for_each_block(in, g, configs, pool, [&](std::size_t k, std::size_t c, const zj_signals::BarColumns& bars,
+                                             std::size_t worker) {
         const std::vector<SignalOutput> block = run_config(configs[c], bars);
         // The newest record on the group's last row; rows before the first
         // record hold the default cell.
         const auto a = zj_python::generate_all::tail_alignment(block.size(), bars.size());
         std::int32_t* cells = out.cells[c] + g.offsets[k];
         std::fill(cells, cells + a.pad, pad_code[c]);
-        CellCache cache(dicts[c]);
+        CellCache& cache = caches.at(worker, c);
         for (std::size_t i = a.skip; i < block.size(); ++i) cells[a.pad + i - a.skip] = cache.code(block[i]);
     });
 
     WideCategories cats;
     cats.cells.resize(configs.size());
     for (std::size_t c = 0; c < configs.size(); ++c)
-        apply_remap(out.cells[c], in.rows, dicts[c].sort(cats.cells[c]), pool);
+        apply_remap(out.cells[c], g.rows(), dicts[c].sort(cats.cells[c]), pool);
     return cats;
 }
 
@@ -396,20 +481,25 @@ LongCategories compute_long(const BarInput& in, const Groups& g, std::span<const
         for (const Config& c : configs) rows += block_rows(c, g.offsets[k + 1] - g.offsets[k]);
         base[k + 1] = base[k] + rows;
     }
-    SharedDict names, freqs, labels[3];
+    SharedDict names, freqs;
+    std::vector<SharedDict> labels(3);
     std::vector<std::int32_t> name_code, freq_code;
     for (const Config& c : configs) {
         name_code.push_back(names.code(c.name));
         freq_code.push_back(freqs.code(c.freq));
     }
 
-    for_each_block(in, g, configs, pool, [&](std::size_t k, std::size_t c, const zj_signals::BarColumns& bars) {
+    WorkerCaches<LabelCache> caches(pool.workers(), labels);
+    for_each_block(in, g, configs, pool, [&](std::size_t k, std::size_t c, const zj_signals::BarColumns& bars,
+                                             std::size_t worker) {
         const std::vector<SignalOutput> block = run_config(configs[c], bars);
         const std::size_t len = bars.size();
         std::size_t at = base[k];
         for (std::size_t j = 0; j < c; ++j) at += block_rows(configs[j], len);
         const std::uint32_t* rows = g.order.data() + g.offsets[k] + (len - block.size());
-        LabelCache v1(labels[0]), v2(labels[1]), v3(labels[2]);
+        LabelCache& v1 = caches.at(worker, 0);
+        LabelCache& v2 = caches.at(worker, 1);
+        LabelCache& v3 = caches.at(worker, 2);
         for (std::size_t i = 0; i < block.size(); ++i, ++at) {
             const SignalOutput& r = block[i];
             out.symbol[at] = static_cast<std::int32_t>(k);

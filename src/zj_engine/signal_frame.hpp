@@ -44,6 +44,13 @@ struct Groups {
     std::vector<std::int32_t> code;      // symbol code of each group (-1 without symbols)
     std::vector<bool> contiguous;        // group's rows are consecutive input rows, in order
     std::size_t size() const { return code.size(); }
+    std::size_t rows() const { return offsets.back(); }
+};
+
+// A symbol left out of the result, and why.
+struct SymbolError {
+    std::string symbol;
+    std::string message;
 };
 
 // Groups rows by symbol code (groups in order of first appearance, rows in
@@ -53,9 +60,11 @@ Groups group_by_symbol(std::size_t rows, std::span<const std::int32_t> symbol, s
                        const Pool& pool);
 
 // Groups the rows and orders each group by time (stable) when `sort`, else
-// checks that every group already is. Throws InputError naming the symbol,
-// row and time of the first offending row (by input row).
-Groups group_rows(const BarInput& in, bool sort, const Pool& pool);
+// checks that every group already is. A group with a repeated time (or, not
+// sorting, a time out of order) throws InputError naming the symbol, row and
+// time of the first offending row (by input row); with `collect`, such groups
+// are left out instead and their errors appended there, in group order.
+Groups group_rows(const BarInput& in, bool sort, const Pool& pool, std::vector<SymbolError>* collect = nullptr);
 
 // Output rows of the long layout: one per record.
 std::size_t long_rows(const Groups& groups, std::span<const Config> configs);

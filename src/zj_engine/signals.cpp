@@ -86,7 +86,7 @@ frame::Config read_config(PyObject* item, std::size_t index) {
         Ref keys = Ref::check(PyDict_Keys(item));
         for (Py_ssize_t i = 0; i < PyList_Size(keys.get()); ++i) {
             PyObject* k = PyList_GetItem(keys.get(), i);
-            if (!PyUnicode_Check(k) || (PyUnicode_CompareWithASCIIString(k, "name") != 0 &&
+            if (!PyUnicode_CheckExact(k) || (PyUnicode_CompareWithASCIIString(k, "name") != 0 &&
                                         PyUnicode_CompareWithASCIIString(k, "freq") != 0 &&
                                         PyUnicode_CompareWithASCIIString(k, "params") != 0)) {
                 Ref text = Ref::check(PyObject_Repr(k));
@@ -180,7 +180,7 @@ auto released(F&& fn) -> decltype(fn()) {
 }
 
 Ref signals(PyObject* bars, PyObject* configs_obj, PyObject* symbol, PyObject* columns, std::string_view layout,
-            bool sort, std::uint64_t workers) {
+            bool sort, std::uint64_t workers, bool collect) {
     const bool wide = layout == "wide";
     if (!wide && layout != "long") raise_value_error("layout must be 'wide' or 'long', not '" + std::string(layout) + "'");
     if (workers < 1) raise_value_error("workers must be at least 1");
@@ -218,12 +218,14 @@ Ref signals(PyObject* bars, PyObject* configs_obj, PyObject* symbol, PyObject* c
         in.symbol = bound.symbol.codes;
         in.symbol_texts.assign(bound.symbol.dictionary.begin(), bound.symbol.dictionary.end());
     }
-    const frame::Groups groups = released([&] { return frame::group_rows(in, sort, pool); });
+    std::vector<frame::SymbolError> errors;
+    const frame::Groups groups = released([&] { return frame::group_rows(in, sort, pool, collect ? &errors : nullptr); });
+    const std::size_t bars_out = groups.rows();
 
     Ref result = Ref::check(PyDict_New());
     Ref symbol_codes, times;
     if (wide) {
-        frame::WideOut out{new_buffer<std::int32_t>(in.rows, symbol_codes), new_buffer<std::int64_t>(in.rows, times),
+        frame::WideOut out{new_buffer<std::int32_t>(bars_out, symbol_codes), new_buffer<std::int64_t>(bars_out, times),
                            {}};
         Ref cells = Ref::check(PyList_New(0));
         Ref names = Ref::check(PyList_New(0));
@@ -237,7 +239,7 @@ Ref signals(PyObject* bars, PyObject* configs_obj, PyObject* symbol, PyObject* c
                                   std::to_string(i) + "] give the same column '" + headers.back() +
                                   "'; give each configuration once");
             Ref buffer;
-            out.cells.push_back(new_buffer<std::int32_t>(in.rows, buffer));
+            out.cells.push_back(new_buffer<std::int32_t>(bars_out, buffer));
             if (PyList_Append(cells.get(), buffer.get()) < 0) throw PyErrOccurred{};
             Ref name = zj_python::py_str(headers.back());
             if (PyList_Append(names.get(), name.get()) < 0) throw PyErrOccurred{};
@@ -272,10 +274,18 @@ Ref signals(PyObject* bars, PyObject* configs_obj, PyObject* symbol, PyObject* c
         put(result.get(), "score", score);
     }
     put(result.get(), "dt", times);
+    if (collect) {
+        Ref list = Ref::check(PyList_New(0));
+        for (const frame::SymbolError& e : errors) {
+            Ref pair = Ref::check(Py_BuildValue("(s#s#)", e.symbol.data(), static_cast<Py_ssize_t>(e.symbol.size()),
+                                                e.message.data(), static_cast<Py_ssize_t>(e.message.size())));
+            if (PyList_Append(list.get(), pair.get()) < 0) throw PyErrOccurred{};
+        }
+        put(result.get(), "errors", list);
+    }
     if (!in.symbol.empty()) {
         put(result.get(), "symbol", symbol_codes);
         put(result.get(), "symbol_categories", str_list(frame::group_symbols(in, groups)));
-        put(result.get(), "symbol_column", zj_python::py_str(bound.symbol.column->name));
     }
     return result;
 }
@@ -283,7 +293,7 @@ Ref signals(PyObject* bars, PyObject* configs_obj, PyObject* symbol, PyObject* c
 constexpr auto kSignals =
     clinic::Function{"signals",      Object{"bars"},          clinic::List{"signals"},
                      Object{"symbol", true}, Object{"columns", true}, clinic::Str{"layout", "wide"},
-                     clinic::Bool{"sort", true}, clinic::USize{"workers", 1}}
+                     clinic::Bool{"sort", true}, clinic::USize{"workers", 1}, clinic::Bool{"collect", false}}
         .with_doc("Built-in signals over a table of bars; the engine of zjkit.frame.signals.");
 
 }  // namespace

@@ -1,6 +1,7 @@
 // zones: the pivot zones of every symbol's strokes (zjkit.frame.zones), one
 // row per zone.
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "zj_core/zs.hpp"
@@ -63,6 +64,10 @@ std::vector<zs::Bi> strokes_of(const records::Input& in, std::size_t g) {
 Ref zones(PyObject* strokes, PyObject* symbol, PyObject* columns, std::uint64_t workers) {
     const Pool pool = records::make_pool(workers);
     const records::Input in = records::read_input(strokes, zj_core::schema::kStroke, symbol, columns, pool);
+    for (const auto& [unix, dt] : {std::pair{"sdt_ts", "sdt"}, std::pair{"edt_ts", "edt"}})
+        if (!in.field(unix).present() && !in.field(dt).present())
+            zj_python::raise_value_error(std::string("missing column '") + dt + "' or '" + unix +
+                                         "' (stroke field); found " + in.table.names());
     std::vector<std::vector<zs::Zs>> found(in.groups.size());
     const auto outcomes = records::released([&] {
         return records::run_groups(in, pool, [&](std::size_t g, records::Outcome&) {

@@ -180,10 +180,14 @@ def test_auctions_equal_the_dict_functions(flavour, with_days, threshold, float_
 @SETTINGS
 @given(st.sampled_from(FLAVOURS), st.integers(1, 3), st.sampled_from(["text", "unix"]))
 def test_zones_equal_the_dict_function(flavour, count, times):
-    by_symbol = {SYMBOLS[i]: sample.strokes(n=5 + 7 * i, seed=i, times=times) for i in range(count)}
+    by_symbol = {}
+    for i in range(count):
+        by_symbol[SYMBOLS[i]] = sample.strokes(n=5 + 7 * i, seed=i, times=times)
     rows = rows_of(frame.zones(table_of(by_symbol, flavour)))
-    expected = [dict(z, symbol=s) for s in sorted(by_symbol) for z in zjkit.get_zs_seq(by_symbol[s])]
-    assert rows == [{"symbol": e.pop("symbol"), **e} for e in expected]
+    expected = []
+    for s in sorted(by_symbol):
+        expected += [{"symbol": s, **z} for z in zjkit.get_zs_seq(by_symbol[s])]
+    assert rows == expected
 
 
 # ---- tables as callers hold them ---------------------------------------------------
@@ -290,7 +294,8 @@ BAD_SYMBOLS = [
 ]
 
 
-@pytest.mark.parametrize("name, build, symbol, message", BAD_SYMBOLS, ids=[b[0] for b in BAD_SYMBOLS])
+@pytest.mark.parametrize("name, build, symbol, message", BAD_SYMBOLS,
+                         ids=[b[0] for b in BAD_SYMBOLS])
 def test_bad_symbols_raise_or_are_collected(name, build, symbol, message):
     df = build()
     with pytest.raises(ValueError, match=f"symbol '{symbol}': " + message.lstrip("^")):
@@ -343,7 +348,47 @@ def test_collected_errors_come_in_the_callers_flavour():
     strokes = {"000001": sample.strokes(n=6), "000002": up}
     result, errors = frame.zones(table_of(strokes, "polars"), errors="collect")
     assert isinstance(errors, pl.DataFrame)
-    assert errors.to_dicts() == [
-        {"symbol": "000002", "error": "Invalid direction 'up', expected Up/Down in record 0 (row 6)"}
-    ]
+    message = "Invalid direction 'up', expected Up/Down in record 0 (row 6)"
+    assert errors.to_dicts() == [{"symbol": "000002", "error": message}]
     assert set(result["symbol"]) == {"000001"}
+
+
+def one_symbol(records, row=None, key=None, value=None):
+    df = pd.DataFrame(records)
+    df["symbol"] = "000001"
+    if row is not None:
+        df.loc[row, key] = value
+    return df
+
+
+STAIRCASE = sample.auctions()["staircase"]["data"]
+CHART = sample.minute_chart()
+TEN = {"000001": {"pre_close": 10.0}}
+PER_SYMBOL_ERRORS = [
+    ("minute avg", lambda: frame.minutes(one_symbol(CHART, 2, "avg", math.inf), TEN,
+                                         errors="collect"),
+     "Invalid avg inf in record 2 (row 2)"),
+    ("minute pre_close", lambda: frame.minutes(one_symbol(CHART), {"000001": {"pre_close": 0}},
+                                               errors="collect"),
+     "Invalid pre_close 0.0"),
+    ("auction nan price", lambda: frame.auctions(one_symbol(STAIRCASE, 5, "price", math.nan),
+                                                 errors="collect"),
+     "NaN price at 09:15:15"),
+    ("auction not in days", lambda: frame.auctions(one_symbol(STAIRCASE), {"600000": {}},
+                                                   errors="collect"),
+     "not in days"),
+]
+
+
+@pytest.mark.parametrize("name, call, message", PER_SYMBOL_ERRORS,
+                         ids=[e[0] for e in PER_SYMBOL_ERRORS])
+def test_each_analysis_reports_bad_symbols(name, call, message):
+    result, errors = call()
+    assert len(result) == 0
+    assert errors.to_dict("records") == [{"symbol": "000001", "error": message}]
+
+
+def test_strokes_need_their_ends():
+    df = one_symbol(sample.strokes(n=4)).drop(columns=["edt"])
+    with pytest.raises(ValueError, match="missing column 'edt' or 'edt_ts' \\(stroke field\\)"):
+        frame.zones(df)

@@ -20,7 +20,9 @@ FIELDS = ["open", "high", "low", "close", "vol", "amount"]
 PARAMS = {
     "zj_wavetrend_V260625": {"n1": [3, 10], "n2": [5, "21"], "n3": [1, 4]},
     "zj_wavetrend_zone_V260724": {"n1": [4, 10], "n2": [6, 21], "n3": ["+2", 4]},
-    "zj_ttm_squeeze_V260711": {"n1": [2, 8], "n2": [1.5, 0.75], "n3": [5, 20], "n4": [2, 1.25], "n5": [0, 9]},
+    "zj_ttm_squeeze_V260711": {
+        "n1": [2, 8], "n2": [1.5, 0.75], "n3": [5, 20], "n4": [2, 1.25], "n5": [0, 9],
+    },
     "zj_ic_state_V260718": {"n1": [3, 9], "n2": [5, 26], "n3": [8, 52], "di": [1, 2]},
     "zj_dmi_state_V260714": {"n1": [2, 14], "n2": [2, 6]},
     "zj_osc_state_V260720": {"n": [3, 20], "m": [1, 6]},
@@ -44,7 +46,9 @@ def columns_of(bars):
 def in_flavour(cols, flavour):
     if flavour == "dict":
         return cols
-    table = pa.table({k: pa.array(list(v)) if v.dtype == object else v for k, v in cols.items()})
+    # NaN prices become Arrow nulls, which read back as NaN.
+    table = pa.table({k: pa.array(list(v) if v.dtype == object else v, from_pandas=True)
+                      for k, v in cols.items()})
     if flavour == "pandas":
         return pd.DataFrame(cols)
     if flavour == "polars":
@@ -76,17 +80,21 @@ def cases(draw):
     for name in names:
         keys = draw(st.lists(st.sampled_from(sorted(PARAMS[name])), unique=True))
         params = {k: draw(st.sampled_from(PARAMS[name][k])) for k in keys}
-        configs.append({"name": name, "freq": draw(st.sampled_from(["", "日线"])), "params": params})
+        freq = draw(st.sampled_from(["", "日线"]))
+        configs.append({"name": name, "freq": freq, "params": params})
     flavour = draw(st.sampled_from(["pandas", "polars", "pyarrow", "dict"]))
-    return lengths, configs, flavour, draw(st.randoms(use_true_random=False))
+    holes = draw(st.booleans())
+    return lengths, configs, flavour, holes, draw(st.randoms(use_true_random=False))
 
 
 @settings(max_examples=40, deadline=None, suppress_health_check=[HealthCheck.too_slow])
 @given(cases())
 def test_every_flavour_gives_the_cells_of_the_dict_functions(case):
-    lengths, configs, flavour, rnd = case
+    lengths, configs, flavour, holes, rnd = case
     symbols = [f"{600000 + i}.SH" for i in range(len(lengths))]
     per_symbol = {s: bars_of(s, n, seed=i) for i, (s, n) in enumerate(zip(symbols, lengths))}
+    for bar in (b for bars in per_symbol.values() for b in bars if holes and rnd.random() < 0.03):
+        bar[rnd.choice(["close", "high", "vol"])] = float("nan")  # missing values: NaN both ways
     rows = [b for s in symbols for b in per_symbol[s]]
     rnd.shuffle(rows)  # symbols interleaved, times in any order
     if not rows:
@@ -155,11 +163,17 @@ def null_time():
     return pa.table(small_table()).set_column(1, "dt", pa.array([None] * 80, pa.timestamp("ns")))
 
 
+def null_symbol():
+    symbols = pa.array(["A"] * 79 + [None])
+    return pa.table(small_table()).set_column(0, "symbol", symbols)
+
+
 BAD_TABLES = [
     # (table, options, error, message fragment)
     (without("close"), {}, ValueError, "close"),
     (with_column("close", np.array(["x"] * 80, dtype=object)), {}, TypeError, "close"),
     (null_time(), {}, ValueError, "dt"),
+    (null_symbol(), {}, ValueError, "row 79: the symbol is null"),
     (duplicated(), {}, ValueError, "duplicated time 2022-01-10 of symbol 'A'"),
     (duplicated(), {"sort": False}, ValueError, "duplicated time 2022-01-10 of symbol 'A'"),
     ({k: v[::-1] for k, v in small_table().items()}, {"sort": False}, ValueError, "row 1:"),
@@ -188,8 +202,8 @@ BAD_SIGNALS = [
     ({"name": TTM, "params": {"n3": 0}}, ValueError, "'n3'"),
     ({"name": TTM, "params": {"n2": float("nan")}}, ValueError, "'n2' = 'nan' is not a finite"),
     ({"name": TTM, "params": {"n6": 1}}, ValueError, "unknown parameter 'n6'"),
-    ({"name": "zj_osc_state_V260721", "params": {"scale": 0}}, ValueError, r"must be in \(0, inf\)"),
-    ({"name": WT, "params": {"n1": [1]}}, TypeError, "must be a str, int, float or bool, not list"),
+    ({"name": "zj_osc_state_V260721", "params": {"scale": 0}}, ValueError, r"in \(0, inf\)"),
+    ({"name": WT, "params": {"n1": [1]}}, TypeError, "str, int, float or bool, not list"),
     ({"name": WT, "params": {1: "2"}}, TypeError, "parameter names must be str"),
     ({"name": 5}, TypeError, "must be a str, not int"),
     (7, TypeError, "must be a str or a dict, not int"),
@@ -252,7 +266,8 @@ def test_long_layout_columns_types_and_order():
     assert all(isinstance(got[k].dtype, pd.CategoricalDtype) for k in ("v1", "v2", "v3"))
     # Symbols by first appearance, then configuration, then time: 30 + 1 rows each.
     assert list(got["symbol"].astype(str)) == ["B"] * 31 + ["A"] * 31
-    assert list(got["signal"].astype(str)[:31]) == ["zj_vol_ratio_V260721"] * 30 + ["zj_ic_state_V260718"]
+    signals = ["zj_vol_ratio_V260721"] * 30 + ["zj_ic_state_V260718"]
+    assert list(got["signal"].astype(str)[:31]) == signals
     assert list(got["freq"].astype(str)[29:31]) == ["日线", ""]
     assert got["dt"].iloc[30] == got["dt"].iloc[29]  # the Ichimoku record: the newest bar
     assert got["dt"].iloc[:30].is_monotonic_increasing
@@ -278,3 +293,31 @@ def test_without_symbol_column_the_table_is_one_series():
     assert "symbol" not in got and len(got["dt"]) == 50
     empty = frame.signals({k: v[:0] for k, v in cols.items()}, [WT])
     assert [len(v) for v in empty.values()] == [0, 0]
+
+
+def test_date_major_table_without_sorting():
+    cols = small_table(n=45, symbols=("A", "B", "C"))
+    order = np.lexsort((cols["symbol"].astype(str), cols["dt"]))  # by date, then symbol
+    by_date = {k: v[order] for k, v in cols.items()}
+    configs = [WT, "zj_dmi_state_V260714"]
+    unsorted = frame.signals(by_date, configs, sort=False)
+    expected = frame.signals(cols, configs)
+    for k in expected:
+        assert list(unsorted[k]) == list(expected[k]), k
+
+
+def test_collect_leaves_out_bad_symbols_and_names_them():
+    cols = duplicated()  # symbol A repeats a time; B is fine
+    clean = {k: v[cols["symbol"] == "B"] for k, v in cols.items()}
+    expected = frame.signals(clean, [WT])
+    for flavour in ["pandas", "polars", "pyarrow", "dict"]:
+        got, errors = frame.signals(in_flavour(cols, flavour), [WT], errors="collect")
+        got, errors = as_pandas(got), as_pandas(errors)
+        assert list(got[got.columns[-1]].astype(str)) == list(expected[got.columns[-1]])
+        assert set(got["symbol"].astype(str)) == {"B"}
+        assert list(errors["symbol"]) == ["A"]
+        assert list(errors["error"]) == ["duplicated time 2022-01-10 of symbol 'A' (row 5)"]
+    fine, none = frame.signals(clean, [WT], layout="long", errors="collect")
+    assert len(none["symbol"]) == 0 and len(fine["dt"]) == 40
+    with pytest.raises(ValueError, match="errors must be"):
+        frame.signals(clean, [WT], errors="ignore")

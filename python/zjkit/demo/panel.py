@@ -20,12 +20,14 @@ def run(seed: int, out: TextIO) -> None:
     from zjkit import frame
     from zjkit.sample import daily_bars
 
-    rows = [bar for i, s in enumerate(SYMBOLS) for bar in daily_bars(n=250, seed=seed + i, symbol=s)]
+    rows = [bar for i, s in enumerate(SYMBOLS)
+            for bar in daily_bars(n=250, seed=seed + i, symbol=s)]
     bars = pd.DataFrame(rows).iloc[::-1]  # newest first, as tushare returns it: ordered inside
     print(f"input: {len(bars)} rows, columns {', '.join(bars.columns)}", file=out)
     wide = frame.signals(bars, SIGNALS)
     newest = wide.groupby("symbol", observed=True, sort=False).tail(1)
-    with pd.option_context("display.width", 200, "display.max_columns", 10, "display.max_colwidth", 40):
+    options = ("display.width", 200, "display.max_columns", 10, "display.max_colwidth", 40)
+    with pd.option_context(*options):
         print("\nnewest bar of each symbol (wide layout):", file=out)
         print(newest.to_string(index=False), file=out)
     long = frame.signals(bars, SIGNALS, layout="long")

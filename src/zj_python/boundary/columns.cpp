@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <limits>
 #include <string>
 #include <unordered_map>
@@ -1043,29 +1044,47 @@ Bound bind(const Table& table, const zj_core::schema::RecordSchema& schema, cons
     }
     Bound out;
     out.rows = table.rows;
-    out.fields.reserve(schema.fields.size());
+    // Columns are matched first (in field order, so that the first problem
+    // is the one reported), then read, possibly at once.
+    std::vector<const Column*> matched;
     for (const auto& field : schema.fields) {
         const Column* c = match(table, field, schema.kind, options);
         bool required = field.required;
         for (const auto& r : options.required) required |= r == field.name;
-        if (!c) {
-            if (required)
-                value_error("missing column " + quoted(field.name) + " (" + kind + " field); found " + table.names());
-            Values absent;
-            absent.kind = field.kind;
-            out.fields.push_back(std::move(absent));
-            continue;
-        }
-        out.fields.push_back(read_values(*c, field.kind));
+        if (!c && required)
+            value_error("missing column " + quoted(field.name) + " (" + kind + " field); found " + table.names());
+        matched.push_back(c);
     }
+    const Column* symbol = nullptr;
     if (options.symbol) {
-        const Column* c = table.find(*options.symbol);
-        if (!c) value_error("symbol column " + quoted(*options.symbol) + " is not in the table; found " + table.names());
-        out.symbol = read_values(*c, Kind::Text);
+        symbol = table.find(*options.symbol);
+        if (!symbol)
+            value_error("symbol column " + quoted(*options.symbol) + " is not in the table; found " + table.names());
     } else if (options.want_symbol) {
-        if (const Column* c = match(table, zj_core::schema::kSymbol, schema.kind, options))
-            out.symbol = read_values(*c, Kind::Text);
+        symbol = match(table, zj_core::schema::kSymbol, schema.kind, options);
     }
+    out.fields.resize(schema.fields.size());
+    for (std::size_t i = 0; i < schema.fields.size(); ++i) out.fields[i].kind = schema.fields[i].kind;
+    const std::size_t reads = schema.fields.size() + 1;  // the fields, then the symbol
+    std::vector<std::exception_ptr> failures(reads);
+    const auto read = [&](std::size_t i) {
+        try {
+            if (i < schema.fields.size()) {
+                if (matched[i]) out.fields[i] = read_values(*matched[i], schema.fields[i].kind);
+            } else if (symbol) {
+                out.symbol = read_values(*symbol, Kind::Text);
+            }
+        } catch (...) {
+            failures[i] = std::current_exception();
+        }
+    };
+    if (options.parallel) {
+        options.parallel(reads, read);
+    } else {
+        for (std::size_t i = 0; i < reads; ++i) read(i);
+    }
+    for (const std::exception_ptr& f : failures)
+        if (f) std::rethrow_exception(f);
     return out;
 }
 

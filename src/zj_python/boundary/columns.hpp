@@ -21,6 +21,7 @@
 // Table with the GIL held (it releases Python buffers and Arrow arrays).
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -150,6 +151,9 @@ struct BindOptions {
     std::vector<std::string> required;
     bool want_symbol = false;           // look for a symbol column
     std::optional<std::string> symbol;  // its name when the caller gave one (must exist)
+    // Runs task(i) for every i < count, on several threads if it likes (the
+    // columns are read independently); empty: one after another here.
+    std::function<void(std::size_t count, const std::function<void(std::size_t)>& task)> parallel;
 };
 
 // Reads the `columns=` and `symbol=` arguments (either may be null or None):
