@@ -48,7 +48,7 @@ def make_tape(path: Path, symbols: int, trades: int) -> None:
     from zjkit.sample.market import codes
 
     rng = np.random.default_rng(7)
-    names = codes(symbols)
+    names = sorted(codes(symbols))  # exported ordered by code
     seconds = np.concatenate([np.arange(34200, 41400), np.arange(46800, 53820)])
     writer = None
     day_rows = []
@@ -95,7 +95,7 @@ def make_bars(path: Path, symbols: int, bars: int) -> None:
         pq.write_table(table, folder / "part-0.parquet")
 
 
-def child(spec: dict) -> dict:
+def child(job: dict) -> dict:
     """One measured run in this process."""
     import resource
 
@@ -109,27 +109,27 @@ def child(spec: dict) -> dict:
                                   COMMANDS["auctions"].options)  # days optional
     base = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
     t0 = time.perf_counter()
-    if spec["what"] == "read":
-        table = pq.read_table(spec["data"])
+    if job["what"] == "read":
+        table = pq.read_table(job["data"])
         out = {"arrow_mb": table.nbytes / 2**20}
-    elif spec["what"] == "frame":
+    elif job["what"] == "frame":
         import zjkit.frame
 
-        table = pq.read_table(spec["data"])
-        days = pq.read_table(spec["days"]) if spec.get("days") else None
+        table = pq.read_table(job["data"])
+        days = pq.read_table(job["days"]) if job.get("days") else None
         t0 = time.perf_counter()
-        fn = getattr(zjkit.frame, spec["command"])
-        fn(table, days, workers=spec["workers"]) if days is not None else fn(table, workers=spec["workers"])
+        fn = getattr(zjkit.frame, job["command"])
+        fn(table, days, workers=job["workers"]) if days is not None else fn(table, workers=job["workers"])
         out = {}
-    elif spec["what"] == "dict":
+    elif job["what"] == "dict":
         import zjkit._native as native
 
-        table = pq.read_table(spec["data"])
-        days = {r["symbol"]: r for r in pq.read_table(spec["days"]).to_pylist()}
+        table = pq.read_table(job["data"])
+        days = {r["symbol"]: r for r in pq.read_table(job["days"]).to_pylist()}
         t0 = time.perf_counter()
         n = 0
         for sym, part in table.to_pandas().groupby("symbol", sort=True):
-            if n == spec["limit"]:
+            if n == job["limit"]:
                 break
             records = part.drop(columns="symbol").to_dict("records")
             d = days[sym]
@@ -138,8 +138,8 @@ def child(spec: dict) -> dict:
             n += 1
         out = {"symbols": n}
     else:
-        options = spec.get("options", {})
-        if spec.get("dask"):
+        options = job.get("options", {})
+        if job.get("dask"):
             from distributed import Client, LocalCluster
 
             os.environ["PYTHONPATH"] = os.pathsep.join([str(HERE), os.environ.get("PYTHONPATH", "")])
@@ -147,11 +147,11 @@ def child(spec: dict) -> dict:
                               dashboard_address=None) as cluster, Client(cluster) as client:
                 client.run(lambda: None)  # workers up before the clock starts
                 t0 = time.perf_counter()
-                zjkit.market.run(spec["command"], spec["data"], spec["out"], workers=1, dask=client,
+                zjkit.market.run(job["command"], job["data"], job["out"], workers=1, dask=client,
                                  progress=False, **options)
                 out = {"seconds": time.perf_counter() - t0}
                 return {**out, "rss_mb": None}
-        zjkit.market.run(spec["command"], spec["data"], spec["out"], workers=spec.get("workers"),
+        zjkit.market.run(job["command"], job["data"], job["out"], workers=job.get("workers"),
                          progress=False, **options)
         out = {}
     out["seconds"] = time.perf_counter() - t0
@@ -166,11 +166,11 @@ SIGNALS = ["zj_vol_ratio_V260721", "zj_wavetrend_zone_V260724"]
 _options = {"repeat": REPEAT}
 
 
-def measure(spec: dict) -> dict:
+def measure(job: dict) -> dict:
     """The fastest of a few fresh processes (the machine is shared: the fastest is the least disturbed)."""
     best: dict = {}
     for _ in range(_options["repeat"]):
-        done = subprocess.run([sys.executable, __file__, "--child", json.dumps(spec)], capture_output=True,
+        done = subprocess.run([sys.executable, __file__, "--child", json.dumps(job)], capture_output=True,
                               text=True)
         if done.returncode != 0:
             return {"failed": done.stderr.strip().splitlines()[-1] if done.stderr.strip() else done.returncode}
@@ -233,8 +233,8 @@ def main() -> None:
             show(f"dict path (to_dict + 2 calls), x{args.symbols / limit:.0f} of {limit}", r)
         else:
             print("  zjkit tape: skipped (zjkit.frame.tape is not in this build)")
-        for label, spec in runs:
-            show(label, measure({"what": "run", "out": str(root / "out.parquet"), **spec}))
+        for label, job in runs:
+            show(label, measure({"what": "run", "out": str(root / "out.parquet"), **job}))
 
         print(f"\ndaily bars in hive partitions ({args.symbols * args.bars:,} rows)")
         show("runner, trivial frame function, 1 worker",

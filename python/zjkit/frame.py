@@ -56,10 +56,16 @@ def _pandas_columns(df: Any) -> dict[str, Any]:
             if index_name is not None and str(index_name) not in out:
                 out[str(index_name)] = df.index.get_level_values(level)
     for name, values in out.items():
-        if isinstance(values.dtype, np.dtype) and values.dtype.kind in "fiuMO":
+        if isinstance(values.dtype, np.dtype) and values.dtype.kind in "fiuM":
             out[name] = values.to_numpy()
-        else:  # categorical, nullable, Arrow-backed, time-zone aware
+            continue
+        # Objects (str, datetime.date, ...), categorical, nullable, Arrow-backed,
+        # time-zone aware: as Arrow types them; what Arrow cannot type is left
+        # to the reader, which names the column.
+        try:
             out[name] = pa.array(values)
+        except (pa.ArrowInvalid, pa.ArrowTypeError, pa.ArrowNotImplementedError):
+            out[name] = values.to_numpy()
     return out
 
 

@@ -1,4 +1,4 @@
-"""The zjkit command line: exit codes, options, signal specs and TOML configs."""
+"""The zjkit command line: exit codes, options, signal texts and TOML configs."""
 
 import os
 import subprocess
@@ -13,7 +13,7 @@ from zjkit.cli import main
 from zjkit.market import COMMANDS, Command, Option, UsageError
 from zjkit.market.commands import _float, parse_signal, read_config
 from zjkit.market.runner import frame_options
-from zjkit.market.dataset import ReadSpec
+from zjkit.market.dataset import Reading
 
 @pytest.fixture(autouse=True)
 def summary_command(monkeypatch):
@@ -80,7 +80,7 @@ def test_version_and_module_entry_point():
     assert done.stdout == f"zjkit {zjkit.__version__}\n"
 
 
-SIGNAL_SPECS = [
+SIGNAL_TEXTS = [
     ("zj_vol_ratio_V260721", {"name": "zj_vol_ratio_V260721", "freq": "", "params": {}}),
     ("zj_wt:n1=10,n2=21.5,mode=fast", {"name": "zj_wt", "freq": "",
                                        "params": {"n1": 10, "n2": 21.5, "mode": "fast"}}),
@@ -89,15 +89,15 @@ SIGNAL_SPECS = [
 ]
 
 
-@pytest.mark.parametrize("spec, config", SIGNAL_SPECS)
-def test_signal_specs(spec, config):
-    assert parse_signal(spec) == [config]
+@pytest.mark.parametrize("given, config", SIGNAL_TEXTS)
+def test_signal_texts(given, config):
+    assert parse_signal(given) == [config]
 
 
-@pytest.mark.parametrize("spec", [":n=1", "zj_wt:n1", "zj_wt:=3", 7])
-def test_bad_signal_specs(spec):
+@pytest.mark.parametrize("given", [":n=1", "zj_wt:n1", "zj_wt:=3", 7])
+def test_bad_signal_texts(given):
     with pytest.raises(UsageError):
-        parse_signal(spec)
+        parse_signal(given)
 
 
 CONFIG = """
@@ -113,11 +113,11 @@ params = { n1 = 10, n2 = 21 }
 
 def test_config_and_signals_are_merged_in_order(tmp_path):
     (tmp_path / "s.toml").write_text(CONFIG, encoding="utf-8")
-    options = {"signal": ["zj_ic_state_V260718:n=1"], "config": str(tmp_path / "s.toml"),
+    options = {"signal": ["zj_ic_state_V260718:n1=9"], "config": str(tmp_path / "s.toml"),
                "layout": "long"}
-    kwargs = frame_options(COMMANDS["signals"], options, ReadSpec())
+    kwargs = frame_options(COMMANDS["signals"], options, Reading())
     assert kwargs == {"signals": [
-        {"name": "zj_ic_state_V260718", "freq": "", "params": {"n": 1}},
+        {"name": "zj_ic_state_V260718", "freq": "", "params": {"n1": 9}},
         {"name": "zj_vol_ratio_V260721", "freq": "", "params": {}},
         {"name": "zj_wavetrend_zone_V260724", "freq": "日线", "params": {"n1": 10, "n2": 21}},
     ], "layout": "long"}
@@ -138,8 +138,10 @@ def test_bad_configs(tmp_path, text, message):
 
 @pytest.mark.parametrize("options, message", [
     ({}, "give at least one signal or config"),
-    ({"signal": ["zj_nosuch_V1"]}, "unknown signal 'zj_nosuch_V1'"),
+    ({"signal": ["zj_nosuch_V1"]}, "zj_nosuch_V1"),
+    ({"signal": ["zj_vol_ratio_V260721:nope=1"]}, "unknown parameter 'nope'"),
+    ({"signal": ["zj_wavetrend_zone_V260724:n1=0"]}, "'n1' = '0' must be in"),
 ])
 def test_signals_usage_errors(options, message):
     with pytest.raises(UsageError, match=message):
-        frame_options(COMMANDS["signals"], options, ReadSpec())
+        frame_options(COMMANDS["signals"], options, Reading())

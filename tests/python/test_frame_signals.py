@@ -1,6 +1,8 @@
 """zjkit.frame.signals: every table flavour against the dict functions, the
 layouts, ordering by symbol and time, and bad tables and configurations."""
 
+import datetime
+
 import numpy as np
 import pandas as pd
 import polars as pl
@@ -284,6 +286,16 @@ def test_flavours_workers_and_silence(capfd):
         assert isinstance(got, kind)
         pd.testing.assert_frame_equal(as_pandas(got).astype(str), base.astype(str))
     assert capfd.readouterr().err == ""
+
+
+def test_pandas_object_columns_of_dates_and_a_named_index():
+    bars = bars_of("A", 40, seed=5)
+    df = pd.DataFrame(bars)
+    df["dt"] = [datetime.date.fromisoformat(d) for d in df["dt"]]
+    indexed = pd.DataFrame(bars).rename(columns={"dt": "trade_date"}).set_index("trade_date")
+    expected = list(reference(bars, [{"name": WT}]).iloc[:, -1])
+    for table in (df, indexed):
+        assert list(frame.signals(table, [WT]).iloc[:, -1].astype(str)) == expected
 
 
 def test_without_symbol_column_the_table_is_one_series():

@@ -16,7 +16,7 @@ from zjkit.demo import market as market_demo
 from zjkit.cli import main
 from zjkit.market import COMMANDS, Command, Option, UsageError, errors_path, run
 from zjkit.market.commands import _float, _table, parse_signal
-from zjkit.market.dataset import ReadSpec, plan
+from zjkit.market.dataset import Reading, plan
 
 SYMBOLS = ["000001.SZ", "000002.SZ", "300001.SZ", "600000.SH", "688001.SH"]
 
@@ -109,7 +109,7 @@ def test_a_long_parquet_file_ordered_by_symbol_is_read_in_parts(
     if order == "symbol":
         table = table.sort_by("symbol")
     pq.write_table(table, tmp_path / "bars.parquet", row_group_size=group_rows)
-    layout = plan(tmp_path / "bars.parquet", ReadSpec(), batch_rows)
+    layout = plan(tmp_path / "bars.parquet", Reading(), batch_rows)
     assert len(layout.batches) == batches
     result = run("summary", tmp_path / "bars.parquet", tmp_path / "out.parquet",
                  batch_rows=batch_rows)
@@ -332,7 +332,7 @@ def test_signals_command_equals_frame_signals(tmp_path, layout, files):
     result = run("signals", data, tmp_path / "out.parquet", signal=SIGNALS, layout=layout,
                  batch_rows=150)
     assert result.ok
-    configs = [c for spec in SIGNALS for c in parse_signal(spec)]
+    configs = [c for reading in SIGNALS for c in parse_signal(reading)]
     want = zjkit.frame.signals(table, configs, layout=layout)
     got = pq.read_table(tmp_path / "out.parquet")
     assert got.column_names == want.column_names

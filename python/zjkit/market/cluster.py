@@ -34,7 +34,7 @@ def _client(target: Any) -> tuple[Any, bool]:
         raise UsageError(f"cannot reach the Dask scheduler at {target}: {e}") from None
 
 
-def run_batches(target: Any, fn: Callable[..., Any], batches: list[dataset.Batch], spec: dataset.ReadSpec,
+def run_batches(target: Any, fn: Callable[..., Any], batches: list[dataset.Batch], reading: dataset.Reading,
                 kwargs: dict[str, Any]) -> Iterator[tuple[pa.Table | None, list[dict]]]:
     """Results of the batches, in batch order, computed on the cluster."""
     from zjkit.market.runner import compute_batch
@@ -44,7 +44,7 @@ def run_batches(target: Any, fn: Callable[..., Any], batches: list[dataset.Batch
     try:
         if batches:
             [shared] = client.scatter([kwargs], broadcast=True)
-            futures = [client.submit(compute_batch, fn, batch, spec, shared, pure=False) for batch in batches]
+            futures = [client.submit(compute_batch, fn, batch, reading, shared, pure=False) for batch in batches]
         for future in futures:
             yield future.result()
     finally:

@@ -142,15 +142,19 @@ class Command:
         return True
 
 
-def _known_signals(kwargs: dict[str, Any]) -> None:
-    # A misspelt name would fail every symbol; it is a usage error instead.
-    from zjkit import _native
+def _check_signals(kwargs: dict[str, Any]) -> None:
+    # A misspelt name or a bad parameter would fail every symbol: it is a usage
+    # error instead, found by running the configurations over no bars at all.
+    import pyarrow as pa
 
-    known = set(_native.zj_signal_list())
-    for config in kwargs.get("signals", []):
-        name = config.get("name") if isinstance(config, dict) else None
-        if name not in known:
-            raise UsageError(f"unknown signal {name!r}; the built-in signals are {', '.join(sorted(known))}")
+    from zjkit import frame
+
+    empty = pa.table({"dt": pa.array([], pa.timestamp("ns")),
+                      **{c: pa.array([], pa.float64()) for c in ("open", "high", "low", "close", "vol", "amount")}})
+    try:
+        frame.signals(empty, kwargs["signals"], layout=kwargs.get("layout", "wide"), workers=1)
+    except (TypeError, ValueError) as e:
+        raise UsageError(str(e)) from None
 
 
 _DAYS_HELP = "per-symbol day figures (pre_close, high, low, ...): a file, directory or glob"
@@ -165,7 +169,7 @@ COMMANDS: dict[str, Command] = {c.name: c for c in (
                metavar="FILE.toml"),
         Option("layout", _text, "layout", "one column per signal (wide) or one row per record (long)",
                choices=("wide", "long")),
-    ), needs=("signals",), check=_known_signals),
+    ), needs=("signals",), check=_check_signals),
     Command("tape", "zjkit.frame:tape", "trade-by-trade tapes of one day: breakout verdicts and screening", (
         Option("days", _table, "days", _DAYS_HELP, metavar="DAYS", required=True, path=True),
         Option("breakout", _float, "breakout", "confirm a breakout above this price", metavar="PRICE"),

@@ -28,7 +28,7 @@ import pyarrow.parquet as pq
 
 from zjkit.market.commands import UsageError
 
-__all__ = ["SYMBOL_ALIASES", "Batch", "Plan", "ReadSpec", "find_files", "plan", "read_batch", "read_table",
+__all__ = ["SYMBOL_ALIASES", "Batch", "Plan", "Reading", "find_files", "plan", "read_batch", "read_table",
            "read_whole"]
 
 #: Names a symbol column goes by, tried in this order.
@@ -42,7 +42,7 @@ _READ_THREADS = min(8, len(os.sched_getaffinity(0)) * 2)
 
 
 @dataclass(frozen=True)
-class ReadSpec:
+class Reading:
     """How every file of a run is read (shipped to Dask workers as it is)."""
 
     encoding: str = "utf-8"
@@ -87,9 +87,14 @@ def _format(path: str) -> str | None:
     return _FORMATS.get(Path(path).suffix.lower())
 
 
-def _visible(path: Path, root: Path) -> bool:
-    # Names starting with "." or "_" are bookkeeping (_SUCCESS, _metadata, temp files).
-    return not any(part.startswith((".", "_")) for part in path.relative_to(root).parts)
+def _walk(root: str) -> list[str]:
+    """Parquet and CSV files under root, skipping names that start with "." or
+    "_" (bookkeeping: _SUCCESS, _metadata, temporary files)."""
+    found = []
+    for folder, dirs, names in os.walk(root):
+        dirs[:] = [d for d in dirs if not d.startswith((".", "_"))]
+        found.extend(os.path.join(folder, n) for n in names if not n.startswith((".", "_")) and _format(n))
+    return sorted(found)
 
 
 def find_files(data: Any) -> tuple[Path, list[str]]:
@@ -97,7 +102,7 @@ def find_files(data: Any) -> tuple[Path, list[str]]:
     text = os.fspath(data)
     path = Path(text)
     if path.is_dir():
-        files = sorted(str(p) for p in path.rglob("*") if p.is_file() and _format(str(p)) and _visible(p, path))
+        files = _walk(text)
         root = path
         if not files:
             raise UsageError(f"{text}: no Parquet or CSV file in this directory")
@@ -117,34 +122,34 @@ def find_files(data: Any) -> tuple[Path, list[str]]:
 
 
 def _partition(path: str, root: Path) -> dict[str, str]:
-    try:
-        parts = Path(path).parent.relative_to(root).parts
-    except ValueError:
+    """Hive keys of the folders between root and the file (``symbol=000001.SZ``)."""
+    folder, base = os.path.dirname(os.path.abspath(path)), os.path.abspath(root)
+    if folder != base and not folder.startswith(base.rstrip(os.sep) + os.sep):
         return {}
     keys = {}
-    for part in parts:
+    for part in folder[len(base):].split(os.sep):
         key, eq, value = part.partition("=")
         if eq and key:
             keys[urllib.parse.unquote(key)] = urllib.parse.unquote(value)
     return keys
 
 
-def _file_format(path: str, spec: ReadSpec) -> ds.FileFormat:
+def _file_format(path: str, reading: Reading) -> ds.FileFormat:
     if _format(path) == "parquet":
         return ds.ParquetFileFormat()
-    names = (spec.symbol, *SYMBOL_ALIASES) if spec.symbol else SYMBOL_ALIASES
+    names = (reading.symbol, *SYMBOL_ALIASES) if reading.symbol else SYMBOL_ALIASES
     # Symbol codes stay text: "000001" must not become the integer 1.
-    return ds.CsvFileFormat(read_options=pacsv.ReadOptions(encoding=spec.encoding),
+    return ds.CsvFileFormat(read_options=pacsv.ReadOptions(encoding=reading.encoding),
                             convert_options=pacsv.ConvertOptions(column_types={n: pa.string() for n in names}))
 
 
-def _dataset(path: str, spec: ReadSpec) -> ds.Dataset:
-    return ds.dataset(path, format=_file_format(path, spec))
+def _dataset(path: str, reading: Reading) -> ds.Dataset:
+    return ds.dataset(path, format=_file_format(path, reading))
 
 
-def _symbol_of(names: list[str], spec: ReadSpec) -> str | None:
-    if spec.symbol:
-        return spec.symbol if spec.symbol in names else None
+def _symbol_of(names: list[str], reading: Reading) -> str | None:
+    if reading.symbol:
+        return reading.symbol if reading.symbol in names else None
     return next((a for a in SYMBOL_ALIASES if a in names), None)
 
 
@@ -176,8 +181,8 @@ def _clustered(source: Source, symbol: str, batch_rows: int) -> list[Source] | N
         stats = meta.row_group(k).column(column).statistics
         if stats is None or not stats.has_min_max or stats.null_count:
             return None
-        if not (getattr(stats, "is_min_value_exact", True) and getattr(stats, "is_max_value_exact", True)):
-            return None
+        if getattr(stats, "is_min_value_exact", None) is False or getattr(stats, "is_max_value_exact", None) is False:
+            return None  # truncated texts: the bounds are not the symbols
         ranges.append((stats.min, stats.max, meta.row_group(k).num_rows))
     parts: list[Source] = []
     rows = 0
@@ -194,13 +199,13 @@ def _clustered(source: Source, symbol: str, batch_rows: int) -> list[Source] | N
     return parts
 
 
-def read_table(path: str, spec: ReadSpec, symbol: str | None = None, source: Source | None = None) -> pa.Table:
+def read_table(path: str, reading: Reading, symbol: str | None = None, source: Source | None = None) -> pa.Table:
     """One file as a table, its partition keys and file-name symbol added as text columns."""
     if source is not None and source.row_groups is not None:
-        fragment = next(iter(_dataset(path, spec).get_fragments()))
+        fragment = next(iter(_dataset(path, reading).get_fragments()))
         table = fragment.subset(row_group_ids=source.row_groups).to_table()
     else:
-        table = _dataset(path, spec).to_table()
+        table = _dataset(path, reading).to_table()
     partition = source.partition if source else {}
     for key, value in partition.items():
         if key not in table.column_names:
@@ -218,8 +223,8 @@ def _stem(path: str) -> str:
     return name[: -len(Path(name).suffix)]
 
 
-def _probe(source: Source, spec: ReadSpec, symbol: str | None) -> None:
-    dataset = _dataset(source.path, spec)
+def _probe(source: Source, reading: Reading, symbol: str | None) -> None:
+    dataset = _dataset(source.path, reading)
     names = dataset.schema.names
     if symbol and symbol in names:
         column = _as_text(dataset.to_table(columns=[symbol]).column(symbol))
@@ -230,7 +235,7 @@ def _probe(source: Source, spec: ReadSpec, symbol: str | None) -> None:
         source.rows = dataset.count_rows()
         if symbol and symbol in source.partition:
             source.symbols = [source.partition[symbol]]
-        elif symbol and not spec.symbol:
+        elif symbol and not reading.symbol:
             source.symbols, source.stem_symbol = [_stem(source.path)], True
 
 
@@ -239,17 +244,17 @@ def _error(file: str, symbol: str, error: BaseException | str) -> dict:
     return {"file": file, "symbol": symbol, "error": text}
 
 
-def _find_symbol(sources: list[Source], spec: ReadSpec) -> str | None:
+def _find_symbol(sources: list[Source], reading: Reading) -> str | None:
     """The symbol column: the caller's, else the first alias in a file or a partition key."""
-    if spec.symbol:
-        return spec.symbol
+    if reading.symbol:
+        return reading.symbol
     for source in sources:
         for key in SYMBOL_ALIASES:
             if key in source.partition:
                 return key
     for source in sources:
         try:
-            found = _symbol_of(_dataset(source.path, spec).schema.names, spec)
+            found = _symbol_of(_dataset(source.path, reading).schema.names, reading)
         except Exception:  # an unreadable file is reported when it is probed
             continue
         if found:
@@ -295,7 +300,7 @@ def _units(sources: list[Source]) -> list[list[Source]]:
     return [span[2] for span in merged]
 
 
-def plan(data: Any, spec: ReadSpec, batch_rows: int, exclude: tuple[Path, ...] = ()) -> Plan:
+def plan(data: Any, reading: Reading, batch_rows: int, exclude: tuple[Path, ...] = ()) -> Plan:
     """Probe every file of ``data`` and pack them into batches of about ``batch_rows`` rows.
 
     ``exclude``: files never read (the run's own output, when it lies among the data)."""
@@ -305,7 +310,7 @@ def plan(data: Any, spec: ReadSpec, batch_rows: int, exclude: tuple[Path, ...] =
     if not files:
         raise UsageError(f"{os.fspath(data)}: no Parquet or CSV file besides the output")
     sources = [Source(path, _partition(path, root)) for path in files]
-    symbol = _find_symbol(sources, spec)
+    symbol = _find_symbol(sources, reading)
     errors, readable = [], []
     if len(sources) == 1:
         # One file is read whole, or in runs of row groups when it is a Parquet
@@ -316,7 +321,7 @@ def plan(data: Any, spec: ReadSpec, batch_rows: int, exclude: tuple[Path, ...] =
 
     def probe(source: Source) -> BaseException | None:
         try:
-            _probe(source, spec, symbol)
+            _probe(source, reading, symbol)
         except Exception as e:
             return e
         return None
@@ -338,12 +343,12 @@ def plan(data: Any, spec: ReadSpec, batch_rows: int, exclude: tuple[Path, ...] =
     return Plan(batches, errors, symbol, len(files))
 
 
-def read_whole(data: Any, spec: ReadSpec) -> pa.Table:
+def read_whole(data: Any, reading: Reading) -> pa.Table:
     """Every file of ``data`` as one table (a small side table such as the days)."""
     root, files = find_files(data)
     sources = [Source(path, _partition(path, root)) for path in files]
-    symbol = _find_symbol(sources, spec)
-    return _concat([read_table(s.path, spec, symbol, s) for s in sources])
+    symbol = _find_symbol(sources, reading)
+    return _concat([read_table(s.path, reading, symbol, s) for s in sources])
 
 
 def _concat(tables: list[pa.Table]) -> pa.Table:
@@ -358,11 +363,11 @@ def _concat(tables: list[pa.Table]) -> pa.Table:
     return pa.concat_tables([t.select(names) for t in tables], promote_options="permissive")
 
 
-def read_batch(batch: Batch, spec: ReadSpec) -> tuple[list[tuple[list[Source], pa.Table]], list[dict]]:
+def read_batch(batch: Batch, reading: Reading) -> tuple[list[tuple[list[Source], pa.Table]], list[dict]]:
     """Each unit of the batch as one table; a file that fails is reported with its symbols."""
     def read(unit: list[Source]) -> pa.Table | BaseException:
         try:
-            return _concat([read_table(s.path, spec, batch.symbol, s) for s in unit])
+            return _concat([read_table(s.path, reading, batch.symbol, s) for s in unit])
         except Exception as e:
             return e
 

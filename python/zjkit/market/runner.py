@@ -53,19 +53,19 @@ def parse_columns(columns: Any) -> dict[str, str]:
     return mapping
 
 
-def _read_whole(value: Any, spec: dataset.ReadSpec, name: str) -> Any:
+def _read_whole(value: Any, reading: dataset.Reading, name: str) -> Any:
     """A path option read into one table; any other value is handed on as it is."""
     if not isinstance(value, (str, os.PathLike)):
         return value
     try:
-        return dataset.read_whole(value, spec)
+        return dataset.read_whole(value, reading)
     except UsageError:
         raise
     except Exception as e:
         raise UsageError(f"{name} {os.fspath(value)}: {type(e).__name__}: {e}") from None
 
 
-def frame_options(cmd: Command, options: dict[str, Any], spec: dataset.ReadSpec) -> dict[str, Any]:
+def frame_options(cmd: Command, options: dict[str, Any], reading: dataset.Reading) -> dict[str, Any]:
     """The frame function's keywords from a command's options."""
     known = {o.name: o for o in cmd.options}
     unknown = sorted(set(options) - set(known))
@@ -84,7 +84,7 @@ def frame_options(cmd: Command, options: dict[str, Any], spec: dataset.ReadSpec)
             if opt.choices and v not in opt.choices:
                 raise UsageError(f"{cmd.name}: {opt.name} {v!r}: expected one of {', '.join(opt.choices)}")
             try:
-                read = _read_whole(v, spec, opt.name) if opt.path else opt.read(v)
+                read = _read_whole(v, reading, opt.name) if opt.path else opt.read(v)
             except UsageError as e:
                 raise UsageError(f"{cmd.name}: {opt.name}: {e}") from None
             if isinstance(read, list):
@@ -220,24 +220,24 @@ def _merge(results: list[pa.Table | None]) -> pa.Table | None:
     return merged.take(pc.sort_indices(key))  # stable
 
 
-def compute_batch(fn: Callable[..., Any], batch: dataset.Batch, spec: dataset.ReadSpec,
+def compute_batch(fn: Callable[..., Any], batch: dataset.Batch, reading: dataset.Reading,
                   kwargs: dict[str, Any]) -> tuple[pa.Table | None, list[dict]]:
     """Read and compute one batch (what a Dask worker runs)."""
-    tables, read_errors = dataset.read_batch(batch, spec)
+    tables, read_errors = dataset.read_batch(batch, reading)
     result, errors = _compute(fn, tables, batch.symbol, kwargs)
     return result, read_errors + errors
 
 
-def _local(fn: Callable[..., Any], batches: list[dataset.Batch], spec: dataset.ReadSpec,
+def _local(fn: Callable[..., Any], batches: list[dataset.Batch], reading: dataset.Reading,
            kwargs: dict[str, Any]) -> Iterator[tuple[pa.Table | None, list[dict]]]:
     # The next batch is read while this one is computed.
     pool = concurrent.futures.ThreadPoolExecutor(1, thread_name_prefix="zjkit-read")
     try:
-        pending = pool.submit(dataset.read_batch, batches[0], spec) if batches else None
+        pending = pool.submit(dataset.read_batch, batches[0], reading) if batches else None
         for i, batch in enumerate(batches):
             assert pending is not None
             tables, read_errors = pending.result()
-            pending = pool.submit(dataset.read_batch, batches[i + 1], spec) if i + 1 < len(batches) else None
+            pending = pool.submit(dataset.read_batch, batches[i + 1], reading) if i + 1 < len(batches) else None
             result, errors = _compute(fn, tables, batch.symbol, kwargs)
             yield result, read_errors + errors
     finally:
@@ -296,10 +296,10 @@ def run(command_name: str, data: Any, out: str | os.PathLike, *, workers: int | 
         raise UsageError(f"batch_rows must be a whole number of at least 1, not {batch_rows!r}")
     mapping = parse_columns(columns)
     _check_encoding(encoding)
-    spec = dataset.ReadSpec(encoding=encoding, symbol=mapping.pop("symbol", None))
-    kwargs = frame_options(cmd, options, spec)
+    reading = dataset.Reading(encoding=encoding, symbol=mapping.pop("symbol", None))
+    kwargs = frame_options(cmd, options, reading)
     kwargs.update(columns=mapping or None, workers=workers)
-    layout = dataset.plan(data, spec, batch_rows, exclude=(out, errors_path(out)))
+    layout = dataset.plan(data, reading, batch_rows, exclude=(out, errors_path(out)))
     errors = list(layout.errors)
     total = sum(b.size for b in layout.batches)
     bar = _Progress(progress, total, f"zjkit {cmd.name}")
@@ -307,9 +307,9 @@ def run(command_name: str, data: Any, out: str | os.PathLike, *, workers: int | 
         with ResultSink(out, fmt) as sink:
             if dask is not None:
                 from zjkit.market.cluster import run_batches
-                results = run_batches(dask, fn, layout.batches, spec, kwargs)
+                results = run_batches(dask, fn, layout.batches, reading, kwargs)
             else:
-                results = _local(fn, layout.batches, spec, kwargs)
+                results = _local(fn, layout.batches, reading, kwargs)
             # Closed at once when interrupted: the Dask tasks are cancelled, no read is started.
             with contextlib.closing(results):
                 for batch, (result, batch_errors) in zip(layout.batches, results):

@@ -164,11 +164,11 @@ class Report:
 
 # ---- reading -----------------------------------------------------------------------------------
 
-def _table(value: Any, spec: dataset.ReadSpec, what: str) -> pa.Table:
+def _table(value: Any, reading: dataset.Reading, what: str) -> pa.Table:
     """A path (file, directory or glob) read whole, or a table given from Python."""
     if isinstance(value, (str, os.PathLike)):
         try:
-            return dataset.read_whole(value, spec)
+            return dataset.read_whole(value, reading)
         except UsageError as e:
             raise UsageError(f"{what}: {e}") from None
         except Exception as e:
@@ -184,20 +184,20 @@ def _table(value: Any, spec: dataset.ReadSpec, what: str) -> pa.Table:
 
 
 def _text_symbols(table: pa.Table, what: str) -> pa.Table:
-    name = dataset._symbol_of(table.column_names, dataset.ReadSpec())
+    name = dataset._symbol_of(table.column_names, dataset.Reading())
     if name is None:
         raise UsageError(f"{what}: no symbol column (symbol, ts_code, code, 代码, 证券代码)")
     index = table.column_names.index(name)
     return table.set_column(index, "symbol", dataset._as_text(table.column(name)))
 
 
-def _read_candidates(data: Any, symbols: list[str], spec: dataset.ReadSpec) -> tuple[pa.Table | None, list[str]]:
+def _read_candidates(data: Any, symbols: list[str], reading: dataset.Reading) -> tuple[pa.Table | None, list[str]]:
     """The rows of `symbols` in the dataset `data`, read through filters so
     that other symbols' rows are skipped (whole files of them, where the
     symbol is in the file's path). Returns the table (None when no file holds
     one of them) and the files that failed to read."""
     if not isinstance(data, (str, os.PathLike)):
-        table = _text_symbols(_table(data, spec, "data"), "data")
+        table = _text_symbols(_table(data, reading, "data"), "data")
         return table.filter(pc.is_in(table.column("symbol"), pa.array(symbols, pa.string()))), []
     try:
         root, files = dataset.find_files(data)
@@ -208,7 +208,7 @@ def _read_candidates(data: Any, symbols: list[str], spec: dataset.ReadSpec) -> t
     for path in files:
         partition = dataset._partition(path, root)
         try:
-            part = _read_file(path, partition, wanted, spec, several=len(files) > 1)
+            part = _read_file(path, partition, wanted, reading, several=len(files) > 1)
         except Exception as e:
             failed.append(f"{path}: {type(e).__name__}: {e}")
             continue
@@ -222,11 +222,11 @@ def _read_candidates(data: Any, symbols: list[str], spec: dataset.ReadSpec) -> t
     return pa.concat_tables([t.select(names) for t in same], promote_options="permissive"), failed
 
 
-def _read_file(path: str, partition: dict[str, str], wanted: set[str], spec: dataset.ReadSpec,
+def _read_file(path: str, partition: dict[str, str], wanted: set[str], reading: dataset.Reading,
                several: bool) -> pa.Table | None:
-    names = dataset._dataset(path, spec).schema.names
-    symbol = dataset._symbol_of(names, spec)
-    keys = (spec.symbol,) if spec.symbol else dataset.SYMBOL_ALIASES
+    names = dataset._dataset(path, reading).schema.names
+    symbol = dataset._symbol_of(names, reading)
+    keys = (reading.symbol,) if reading.symbol else dataset.SYMBOL_ALIASES
     fixed = next((partition[k] for k in keys if k in partition), None)
     if symbol is None and fixed is None and several:
         fixed = dataset._stem(path)  # one file per symbol, named after it
@@ -235,9 +235,9 @@ def _read_file(path: str, partition: dict[str, str], wanted: set[str], spec: dat
     if symbol is None:
         if fixed not in wanted:
             return None
-        table = dataset._dataset(path, spec).to_table()
+        table = dataset._dataset(path, reading).to_table()
         return table.append_column("symbol", pa.array([fixed] * table.num_rows, pa.string()))
-    source = dataset._dataset(path, spec)
+    source = dataset._dataset(path, reading)
     kind = source.schema.field(symbol).type
     if pa.types.is_string(kind) or pa.types.is_large_string(kind) or pa.types.is_dictionary(kind):
         table = source.to_table(filter=pc.field(symbol).isin(sorted(wanted)))
@@ -310,12 +310,12 @@ def _chart(kind: Kind, candidate: Candidate, data: pa.Table | None, days: dict[s
         candidate.problem = f"the analysis refused this symbol's data: {type(e).__name__}: {e}"
 
 
-def _days_by_symbol(days: Any, kind: Kind, spec: dataset.ReadSpec) -> dict[str, dict] | None:
+def _days_by_symbol(days: Any, kind: Kind, reading: dataset.Reading) -> dict[str, dict] | None:
     if days is None:
         if kind.days:
             raise UsageError(f"a {kind.name} screen needs the days table ({', '.join(kind.days)} per symbol)")
         return None
-    table = _text_symbols(_table(days, dataset.ReadSpec(encoding=spec.encoding), "days"), "days")
+    table = _text_symbols(_table(days, dataset.Reading(encoding=reading.encoding), "days"), "days")
     missing = [k for k in kind.days if k not in table.column_names]
     if missing:
         raise UsageError(f"days: no {', '.join(missing)} column")
@@ -355,17 +355,17 @@ def write(screen: Any, data: Any, out: str | os.PathLike, *, days: Any = None, t
     out = Path(out)
     _check_out(out)
     renames = parse_columns(columns)
-    spec = dataset.ReadSpec(encoding=encoding, symbol=renames.get("symbol"))
-    table = _text_symbols(_table(screen, dataset.ReadSpec(encoding=encoding), "screen"), "screen")
+    reading = dataset.Reading(encoding=encoding, symbol=renames.get("symbol"))
+    table = _text_symbols(_table(screen, dataset.Reading(encoding=encoding), "screen"), "screen")
     kind = _kind(table)
     by = by or kind.rank
     if by not in table.column_names:
         raise UsageError(f"screen: no column {by!r} to rank by; its columns are {', '.join(table.column_names)}")
-    day_rows = _days_by_symbol(days, kind, spec)
+    day_rows = _days_by_symbol(days, kind, reading)
     candidates = [Candidate(k, row) for k, row in enumerate(_ranked(table, by, top), 1)]
 
     symbols = [c.row["symbol"] for c in candidates if c.row["symbol"] is not None]
-    data_table, failed = (None, []) if not symbols else _read_candidates(data, symbols, spec)
+    data_table, failed = (None, []) if not symbols else _read_candidates(data, symbols, reading)
     if data_table is not None:
         back = {yours: canonical for canonical, yours in renames.items() if canonical != "symbol"}
         data_table = data_table.rename_columns([back.get(n, n) for n in data_table.column_names])
