@@ -109,7 +109,11 @@ def test_auction_screen_as_a_table_with_csv_data(market, tmp_path):
     times = pa.array([t.strftime("%H:%M:%S") for t in table["time"].to_pylist()])
     pacsv.write_csv(table.set_column(table.column_names.index("time"), "time", times), data)
     screen = pq.read_table(market.auctions).to_pandas()
-    result = write(screen, data, tmp_path / "r.html", days=market.paths["days"], top=3)
+    # Days under other names the frame functions know too.
+    days = pq.read_table(market.paths["days"]).to_pandas()
+    days = days.rename(columns={"symbol": "ts_code", "pre_close": "昨收", "open_price": "open",
+                                "limit_up": "up_limit", "limit_down": "down_limit"})
+    result = write(screen, data, tmp_path / "r.html", days=days, top=3)
     assert result.ok, result.problems
     assert len(images((tmp_path / "r.html").read_text(encoding="utf-8"))) == 3
     # Without the days table it was made with, the data does not give the

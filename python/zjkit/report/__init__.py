@@ -311,15 +311,29 @@ def _chart(kind: Kind, candidate: Candidate, data: pa.Table | None, days: dict[s
 
 
 def _days_by_symbol(days: Any, kind: Kind, reading: dataset.Reading) -> dict[str, dict] | None:
+    """symbol -> {field: value or None} of the days table, its columns found
+    under the names (and aliases) the frame functions read them by."""
+    from zjkit import _engine, frame
+
     if days is None:
         if kind.days:
             raise UsageError(f"a {kind.name} screen needs the days table ({', '.join(kind.days)} per symbol)")
         return None
-    table = _text_symbols(_table(days, dataset.Reading(encoding=reading.encoding), "days"), "days")
-    missing = [k for k in kind.days if k not in table.column_names]
+    if isinstance(days, (str, os.PathLike)):
+        days = _table(days, dataset.Reading(encoding=reading.encoding), "days")
+    try:
+        columns = _engine._read_columns(frame._days_table(days), "day")
+    except (TypeError, ValueError) as e:
+        raise UsageError(f"days: {e}") from None
+    columns.pop("_views", None)
+    symbols = columns.pop("symbol", None)
+    if symbols is None:
+        raise UsageError("days: no symbol column (symbol, ts_code, code, 代码, 证券代码)")
+    missing = [k for k in kind.days if k not in columns]
     if missing:
         raise UsageError(f"days: no {', '.join(missing)} column")
-    return {r["symbol"]: r for r in table.to_pylist()}
+    return {symbol: {k: _number(v[i]) for k, v in columns.items()}
+            for i, symbol in enumerate(symbols) if symbol is not None}
 
 
 def _check_out(out: Path) -> None:
