@@ -35,6 +35,8 @@ def _parser() -> argparse.ArgumentParser:
                         help="rank by this column, descending (default: confidence for tapes, score for auctions)")
     report.add_argument("--threshold", type=int, default=50, metavar="SCORE",
                         help="the auction score threshold the screen was made with (default 50)")
+    report.add_argument("--breakout", type=float, metavar="PRICE",
+                        help="the breakout price the tape screen was made with")
     report.add_argument("--columns", action="append", metavar="canonical=yours",
                         help="name your columns as the screen's command did (repeatable)")
     report.add_argument("--encoding", default="utf-8", help="encoding of CSV input (default utf-8; e.g. gbk)")
@@ -75,7 +77,8 @@ def _report(args: argparse.Namespace) -> int:
 
     try:
         result = write(args.screen, args.data, args.output, days=args.days, top=args.top, by=args.by,
-                       threshold=args.threshold, columns=args.columns, encoding=args.encoding)
+                       threshold=args.threshold, breakout=args.breakout, columns=args.columns,
+                       encoding=args.encoding)
     except UsageError as e:
         print(f"zjkit report: error: {e}", file=sys.stderr)
         return EXIT_USAGE

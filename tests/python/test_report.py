@@ -172,6 +172,25 @@ def test_a_candidate_without_a_chart_is_said_in_the_page(market, tmp_path, case,
         assert "&lt;script&gt;x&lt;/script&gt;" in page
 
 
+def test_breakout_figures_are_checked_against_the_breakout_price(market, tmp_path):
+    days = pq.read_table(market.paths["days"])
+    middle = pc.round(pc.multiply(pc.add(days["high"], days["low"]), 0.5), 2)
+    days_with_level = tmp_path / "days.parquet"
+    pq.write_table(days.append_column("breakout", middle), days_with_level)
+    screen = tmp_path / "screen.parquet"
+    assert run("tape", market.paths["tape"], screen, days=days_with_level, workers=1).ok
+    out = tmp_path / "r.html"
+    result = write(screen, market.paths["tape"], out, days=days_with_level, top=3)
+    assert result.ok, result.problems
+    result = write(screen, market.paths["tape"], out, days=market.paths["days"], top=3)
+    assert set(result.problems) == set(result.symbols)
+    assert all("no breakout price" in p for p in result.problems.values())
+    days = market.paths["days"]
+    result = write(screen, market.paths["tape"], out, days=days, top=3, breakout=1.0)
+    assert set(result.problems) == set(result.symbols)
+    assert all("this data gives breakout_" in p for p in result.problems.values())
+
+
 @pytest.mark.parametrize("change, options, message", [
     ("drop confidence", {}, "no column 'confidence' to rank by"),
     (None, {"by": "nope"}, "no column 'nope' to rank by"),

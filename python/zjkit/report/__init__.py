@@ -48,7 +48,7 @@ class Kind:
     shown: tuple[str, ...]            # table columns, when the screen has them
     notes: tuple[str, ...]            # text columns written under the chart
     days: tuple[str, ...]             # columns the days table must have (none: optional)
-    draw: Callable[..., Any]          # (records, day, row, threshold) -> (figure, problem or None)
+    draw: Callable[..., Any]          # (records, day, row, Options) -> (figure, problem or None)
     headline: Callable[[dict], str]   # a candidate's verdict in a few words
 
 
@@ -89,23 +89,40 @@ def _float_or_none(day: dict, key: str) -> float | None:
     return None if value is None else float(value)
 
 
-def _draw_tape(records: list[dict], day: dict, row: dict, threshold: int) -> tuple[Any, str | None]:
+@dataclass(frozen=True)
+class Options:
+    """What the screen was made with besides its data and days."""
+
+    threshold: int = 50                # auctions' score threshold
+    breakout: float | None = None      # tapes' breakout price, where days has none
+
+
+def _draw_tape(records: list[dict], day: dict, row: dict, options: Options) -> tuple[Any, str | None]:
     from zjkit import _native, plot
 
     pre_close, high, low = (float(day[k]) for k in ("pre_close", "high", "low"))
-    breakout = _float_or_none(day, "breakout")
+    breakout = day.get("breakout") if day.get("breakout") is not None else options.breakout
     verdict = _native.trans_analysis(records, pre_close, high, low)
     fig = plot.tape(records, pre_close, high, low, breakout_price=breakout, symbol=row["symbol"],
                     figsize=(12, 6.2), dpi=_DPI)
-    return fig, _mismatch(row, verdict, ("conclusion", "confidence"))
+    problem = _mismatch(row, verdict, ("conclusion", "confidence"))
+    if problem is None and row.get("breakout_classification") is not None:
+        if breakout is None:
+            return fig, ("the screen has breakout figures but the report has no breakout price: give it "
+                         "(--breakout, or a breakout column in the days table)")
+        found = _native.trans_breakout(records, breakout)
+        named = None if found is None else {k if k.startswith("breakout_") else f"breakout_{k}": v
+                                            for k, v in found.items()}
+        problem = _mismatch(row, named, ("breakout_classification", "breakout_confidence"))
+    return fig, problem
 
 
-def _draw_auction(records: list[dict], day: dict, row: dict, threshold: int) -> tuple[Any, str | None]:
+def _draw_auction(records: list[dict], day: dict, row: dict, options: Options) -> tuple[Any, str | None]:
     from zjkit import _native, plot
 
     prices = {k: _float_or_none(day, k) for k in ("open_price", "pre_close", "limit_up", "limit_down")}
-    scan = _native.auction_scan(records, threshold, *prices.values())
-    fig = plot.auction(records, threshold=threshold, symbol=row["symbol"], figsize=(11, 7), dpi=_DPI,
+    scan = _native.auction_scan(records, options.threshold, *prices.values())
+    fig = plot.auction(records, threshold=options.threshold, symbol=row["symbol"], figsize=(11, 7), dpi=_DPI,
                        **prices)
     return fig, _mismatch(row, scan, ("score", "match", "morphology"))
 
@@ -283,7 +300,7 @@ def _png(fig: Any) -> bytes:
 
 
 def _chart(kind: Kind, candidate: Candidate, data: pa.Table | None, days: dict[str, dict] | None,
-           threshold: int) -> None:
+           options: Options) -> None:
     from zjkit.plot import _common
 
     symbol = candidate.row["symbol"]
@@ -304,7 +321,7 @@ def _chart(kind: Kind, candidate: Candidate, data: pa.Table | None, days: dict[s
         return
     try:
         records = _common.records(rows, symbol, "data")
-        fig, candidate.problem = kind.draw(records, day, candidate.row, threshold)
+        fig, candidate.problem = kind.draw(records, day, candidate.row, options)
         candidate.image = _png(fig)
     except (ValueError, TypeError, OverflowError) as e:
         candidate.problem = f"the analysis refused this symbol's data: {type(e).__name__}: {e}"
@@ -343,7 +360,8 @@ def _check_out(out: Path) -> None:
 
 
 def write(screen: Any, data: Any, out: str | os.PathLike, *, days: Any = None, top: int = 20,
-          by: str | None = None, threshold: int = 50, columns: Any = None, encoding: str = "utf-8") -> Report:
+          by: str | None = None, threshold: int = 50, breakout: float | None = None, columns: Any = None,
+          encoding: str = "utf-8") -> Report:
     """Write the HTML report of `screen` (a file, directory or glob of the
     ``tape`` or ``auctions`` command's output, or a table) to `out`.
 
@@ -351,7 +369,8 @@ def write(screen: Any, data: Any, out: str | os.PathLike, *, days: Any = None, t
     or a table); `days` its days table (needed for tapes); `top` the number
     of candidates; `by` the ranking column (default ``confidence`` for tapes,
     ``score`` for auctions), descending. `threshold` is the auction score
-    threshold the screen was made with; `columns` and `encoding` read the data
+    threshold the screen was made with, `breakout` the tape command's breakout
+    price (where the days table has no breakout column); `columns` and `encoding` read the data
     as the command did (``{"vol": "volume"}``, ``"gbk"``).
 
     Raises ``UsageError`` (a ValueError) before reading the data when the
@@ -366,6 +385,9 @@ def write(screen: Any, data: Any, out: str | os.PathLike, *, days: Any = None, t
         raise UsageError(f"top must be a whole number of at least 1, got {top!r}")
     if isinstance(threshold, bool) or not isinstance(threshold, int):
         raise UsageError(f"threshold must be a whole number, got {threshold!r}")
+    if breakout is not None and _number(breakout) is None:
+        raise UsageError(f"breakout must be a finite number, got {breakout!r}")
+    options = Options(threshold, None if breakout is None else float(breakout))
     out = Path(out)
     _check_out(out)
     renames = parse_columns(columns)
@@ -384,7 +406,7 @@ def write(screen: Any, data: Any, out: str | os.PathLike, *, days: Any = None, t
         back = {yours: canonical for canonical, yours in renames.items() if canonical != "symbol"}
         data_table = data_table.rename_columns([back.get(n, n) for n in data_table.column_names])
     for candidate in candidates:
-        _chart(kind, candidate, data_table, day_rows, threshold)
+        _chart(kind, candidate, data_table, day_rows, options)
 
     from zjkit.report._page import page
 
