@@ -200,8 +200,9 @@ def _table(value: Any, reading: dataset.Reading, what: str) -> pa.Table:
     raise UsageError(f"{what}: expected a path or a table, got {type(value).__name__}")
 
 
-def _text_symbols(table: pa.Table, what: str) -> pa.Table:
-    name = dataset._symbol_of(table.column_names, dataset.Reading())
+def _text_symbols(table: pa.Table, what: str, reading: dataset.Reading | None = None) -> pa.Table:
+    """The table with its symbol column (the caller's, else the first alias) as text named ``symbol``."""
+    name = dataset._symbol_of(table.column_names, reading or dataset.Reading())
     if name is None:
         raise UsageError(f"{what}: no symbol column (symbol, ts_code, code, 代码, 证券代码)")
     index = table.column_names.index(name)
@@ -214,7 +215,7 @@ def _read_candidates(data: Any, symbols: list[str], reading: dataset.Reading) ->
     symbol is in the file's path). Returns the table (None when no file holds
     one of them) and the files that failed to read."""
     if not isinstance(data, (str, os.PathLike)):
-        table = _text_symbols(_table(data, reading, "data"), "data")
+        table = _text_symbols(_table(data, reading, "data"), "data", reading)
         return table.filter(pc.is_in(table.column("symbol"), pa.array(symbols, pa.string()))), []
     try:
         root, files = dataset.find_files(data)
@@ -230,12 +231,13 @@ def _read_candidates(data: Any, symbols: list[str], reading: dataset.Reading) ->
             failed.append(f"{path}: {type(e).__name__}: {e}")
             continue
         if part is not None and part.num_rows:
-            tables.append(part)
+            tables.append((path, part))
     if not tables:
         return None, failed
-    names = tables[0].column_names
-    same = [t for t in tables if set(t.column_names) == set(names)]
-    failed += [f"{t.column_names}: columns differ from the other files'" for t in tables if t not in same]
+    names = tables[0][1].column_names
+    same = [t for _, t in tables if set(t.column_names) == set(names)]
+    failed += [f"{path}: its columns differ from those of {tables[0][0]}"
+               for path, t in tables if set(t.column_names) != set(names)]
     return pa.concat_tables([t.select(names) for t in same], promote_options="permissive"), failed
 
 
@@ -283,7 +285,7 @@ def _ranked(screen: pa.Table, by: str, top: int) -> list[dict]:
         kind = kind.value_type
     if not (pa.types.is_integer(kind) or pa.types.is_floating(kind) or pa.types.is_boolean(kind)):
         raise UsageError(f"screen: cannot rank by {by!r}, a column of {kind}; give a numeric column")
-    values = screen.column(by)
+    values = screen.column(by).cast(kind)  # dictionary-encoded numbers decoded
     if pa.types.is_floating(kind):  # NaN ranks with the missing values, last
         values = pc.if_else(pc.is_nan(values), pa.scalar(None, values.type), values)
     keyed = pa.table({"v": values, "s": screen.column("symbol")})
