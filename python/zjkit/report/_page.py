@@ -168,7 +168,8 @@ def page(*, kind: Any, by: str, shown: list[str], candidates: list, failed: list
     warnings = []
     problems = sum(1 for c in candidates if c.problem)
     if problems:
-        warnings.append(f'<p class="warn">{problems} of {len(candidates)} candidates have a note in '
+        have = "has" if problems == 1 else "have"
+        warnings.append(f'<p class="warn">{problems} of {len(candidates)} candidates {have} a note in '
                         "place of, or beside, their chart (marked in the table).</p>")
     for text in failed:
         warnings.append(f'<p class="warn">Could not read {_e(text)}</p>')
