@@ -175,6 +175,8 @@ def part_b(symbols, trades, repeat):
         for workers in (1, 2):
             compute[workers] = best(lambda: frame.tape(table, days, workers=workers), repeat)
             print(f"  compute frame.tape workers={workers}: {compute[workers]:7.3f} s")
+        cpu = best(lambda: frame.tape(table, days, workers=1), repeat, time.process_time)
+        print(f"  compute frame.tape workers=1, CPU time: {cpu:7.3f} s (steadier on a loaded machine)")
         print(f"  compute speed-up with 2 workers: {compute[1] / compute[2]:.2f}x (target >= 1.7x;"
               f" load average {os.getloadavg()[0]:.1f} on {os.cpu_count()} cores)")
         del table

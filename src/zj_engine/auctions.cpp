@@ -54,11 +54,15 @@ Ref auctions(PyObject* snapshots, PyObject* days_obj, std::int32_t threshold, Py
     });
 
     const std::vector<std::size_t> rows = records::one_row_per_symbol(in, outcomes);
-    records::Output out(rows.size());
-    const auto ps = records::pick(rows, scans);
-    const auto pf = records::pick(rows, sells);
-    out.add<auction::ScanResult>(zj_core::results::kScan, ps);
-    out.add<auction::FalseSellResult>(zj_core::results::kFalseSell, pf, "false_sell_");
+    // Columns built without the GIL; only handing them over needs it.
+    records::Output out = records::released([&] {
+        records::Output o(rows.size());
+        const auto ps = records::pick(rows, scans);
+        const auto pf = records::pick(rows, sells);
+        o.add<auction::ScanResult>(zj_core::results::kScan, ps);
+        o.add<auction::FalseSellResult>(zj_core::results::kFalseSell, pf, "false_sell_");
+        return o;
+    });
     return records::finish(in, rows, out, outcomes, true);
 }
 

@@ -59,9 +59,13 @@ Ref minutes(PyObject* chart, PyObject* days_obj, std::optional<double> low_price
     });
 
     const std::vector<std::size_t> rows = records::one_row_per_symbol(in, outcomes);
-    records::Output out(rows.size());
-    const auto picked = records::pick(rows, found);
-    out.add<tick::TickAnalysisResult>(zj_core::results::kTick, picked);
+    // Columns built without the GIL; only handing them over needs it.
+    records::Output out = records::released([&] {
+        records::Output o(rows.size());
+        const auto picked = records::pick(rows, found);
+        o.add<tick::TickAnalysisResult>(zj_core::results::kTick, picked);
+        return o;
+    });
     return records::finish(in, rows, out, outcomes, true);
 }
 

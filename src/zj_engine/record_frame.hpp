@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -105,7 +106,8 @@ std::string join(const std::string& a, std::string_view b);
 zj_core::TimeOfDay time_at(const col::Values& v, std::uint32_t row);
 // An int cell; SymbolError for a null, or one outside [lo, hi].
 std::int64_t int_at(const col::Values& v, std::uint32_t row, std::string_view name,
-                    std::int64_t lo = INT64_MIN, std::int64_t hi = INT64_MAX);
+                    std::int64_t lo = std::numeric_limits<std::int64_t>::min(),
+                    std::int64_t hi = std::numeric_limits<std::int64_t>::max());
 std::int32_t i32_at(const col::Values& v, std::uint32_t row, std::string_view name);
 
 // ---- output ---------------------------------------------------------------------
@@ -178,11 +180,6 @@ struct Outcome {
     std::string reason;  // why a result is missing, for the `reason` column
 };
 
-// Runs body(group, outcome) for every group on the pool, without the GIL. A
-// SymbolError (or an auction's NaN price) becomes the group's error.
-template <class Body>
-std::vector<Outcome> run_groups(const Input& in, const Pool& pool, Body&& body);
-
 // {"symbol": [str], "columns": Output, "errors": [(symbol, message)],
 // "symbol_column": name or None}; `row_group` gives each output row's group.
 Ref finish(const Input& in, std::span<const std::size_t> row_group, Output& out,
@@ -201,8 +198,11 @@ auto released(F&& fn) -> decltype(fn()) {
     });
 }
 
+// Runs body(); a SymbolError (or an auction's NaN price) becomes o.error.
 void run_guarded(Outcome& o, const std::function<void()>& body);
 
+// Runs body(group, outcome) for every group on the pool (call it without the
+// GIL); a bad symbol's error lands in its outcome.
 template <class Body>
 std::vector<Outcome> run_groups(const Input& in, const Pool& pool, Body&& body) {
     std::vector<Outcome> outcomes(in.groups.size());

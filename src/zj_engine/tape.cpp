@@ -16,12 +16,6 @@ namespace clinic = zj_python::clinic;
 namespace tx = zj_core::transaction;
 using records::Object;
 
-struct Tape {
-    std::optional<tx::TransactionAnalysisResult> analysis;
-    std::optional<tx::ScreeningMetrics> screening;
-    std::optional<tx::BreakoutResult> breakout;
-};
-
 std::vector<tx::TransactionPoint> trades_of(const records::Input& in, std::size_t g) {
     const auto& time = in.field("time");
     const auto& price = in.field("price");
@@ -55,7 +49,9 @@ Ref tape(PyObject* trades, PyObject* days_obj, std::optional<double> breakout, P
         zj_python::raise_value_error("Invalid breakout " + records::float_repr(*breakout));
     const bool with_breakout = breakout.has_value() || days.has("breakout");
 
-    std::vector<Tape> found(in.groups.size());
+    std::vector<std::optional<tx::TransactionAnalysisResult>> a(in.groups.size());
+    std::vector<std::optional<tx::ScreeningMetrics>> s(in.groups.size());
+    std::vector<std::optional<tx::BreakoutResult>> b(in.groups.size());
     const auto outcomes = records::released([&] {
         return records::run_groups(in, pool, [&](std::size_t g, records::Outcome& o) {
             const std::size_t day = days.row(in.symbol[g]);
@@ -72,13 +68,12 @@ Ref tape(PyObject* trades, PyObject* days_obj, std::optional<double> breakout, P
             std::vector<tx::ScreeningTxPoint> plain(points.size());
             for (std::size_t k = 0; k < points.size(); ++k)
                 plain[k] = tx::ScreeningTxPoint{points[k].time, points[k].price, points[k].vol, points[k].trade_count};
-            Tape& t = found[g];
-            t.analysis = tx::analyze_transactions(points, pre_close, high, low);
-            t.screening = tx::compute_screening_metrics(plain);
-            if (level) t.breakout = tx::analyze_breakout(points, *level);
-            if (!t.analysis) o.reason = records::join(o.reason, "trans_analysis: fewer than 20 trades or no volume");
-            if (!t.screening) o.reason = records::join(o.reason, "screening_metrics: fewer than 5 trades or no volume");
-            if (with_breakout && !t.breakout)
+            a[g] = tx::analyze_transactions(points, pre_close, high, low);
+            s[g] = tx::compute_screening_metrics(plain);
+            if (level) b[g] = tx::analyze_breakout(points, *level);
+            if (!a[g]) o.reason = records::join(o.reason, "trans_analysis: fewer than 20 trades or no volume");
+            if (!s[g]) o.reason = records::join(o.reason, "screening_metrics: fewer than 5 trades or no volume");
+            if (with_breakout && !b[g])
                 o.reason = records::join(o.reason, level ? "trans_breakout: fewer than 10 trades, no volume or fewer "
                                                            "than 5 trades at or above the breakout price"
                                                          : "trans_breakout: no breakout price in days");
@@ -86,23 +81,19 @@ Ref tape(PyObject* trades, PyObject* days_obj, std::optional<double> breakout, P
     });
 
     const std::vector<std::size_t> rows = records::one_row_per_symbol(in, outcomes);
-    records::Output out(rows.size());
-    std::vector<std::optional<tx::TransactionAnalysisResult>> a(found.size());
-    std::vector<std::optional<tx::ScreeningMetrics>> s(found.size());
-    std::vector<std::optional<tx::BreakoutResult>> b(found.size());
-    for (std::size_t g = 0; g < found.size(); ++g) {
-        a[g] = std::move(found[g].analysis);
-        s[g] = std::move(found[g].screening);
-        b[g] = std::move(found[g].breakout);
-    }
-    const auto pa = records::pick(rows, a);
-    const auto ps = records::pick(rows, s);
-    out.add<tx::TransactionAnalysisResult>(zj_core::results::kTransactionAnalysis, pa);
-    out.add<tx::ScreeningMetrics>(zj_core::results::kScreening, ps);
-    if (with_breakout) {
-        const auto pb = records::pick(rows, b);
-        out.add<tx::BreakoutResult>(zj_core::results::kBreakout, pb, "breakout_");
-    }
+    // Columns built without the GIL; only handing them over needs it.
+    records::Output out = records::released([&] {
+        records::Output o(rows.size());
+        const auto pa = records::pick(rows, a);
+        const auto ps = records::pick(rows, s);
+        o.add<tx::TransactionAnalysisResult>(zj_core::results::kTransactionAnalysis, pa);
+        o.add<tx::ScreeningMetrics>(zj_core::results::kScreening, ps);
+        if (with_breakout) {
+            const auto pb = records::pick(rows, b);
+            o.add<tx::BreakoutResult>(zj_core::results::kBreakout, pb, "breakout_");
+        }
+        return o;
+    });
     return records::finish(in, rows, out, outcomes, true);
 }
 

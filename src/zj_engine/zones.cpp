@@ -83,8 +83,12 @@ Ref zones(PyObject* strokes, PyObject* symbol, PyObject* columns, std::uint64_t 
             zones.push_back(&z);
         }
     }
-    records::Output out(rows.size());
-    out.add<zs::Zs>(zj_core::results::kZone, zones);
+    // Columns built without the GIL; only handing them over needs it.
+    records::Output out = records::released([&] {
+        records::Output o(rows.size());
+        o.add<zs::Zs>(zj_core::results::kZone, zones);
+        return o;
+    });
     return records::finish(in, rows, out, outcomes, false);
 }
 

@@ -198,7 +198,6 @@ BAD_SIGNALS = [
     ({"freq": "F"}, ValueError, "missing 'name'"),
     ({"name": WT, "params": {"n1": "abc"}}, ValueError, "'n1' = 'abc' is not a whole number"),
     ({"name": WT, "params": {"n1": 0}}, ValueError, r"'n1' = '0' must be in \[1, inf\)"),
-    ({"name": WT, "params": {"n1": -3}}, ValueError, "'n1' = '-3'"),
     ({"name": WT, "params": {"n1": 2.5}}, ValueError, "'n1' = '2.5'"),
     ({"name": TTM, "params": {"n1": 1}}, ValueError, r"'n1' = '1' must be in \[2, inf\)"),
     ({"name": TTM, "params": {"n3": 0}}, ValueError, "'n3'"),

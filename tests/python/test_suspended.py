@@ -1,12 +1,13 @@
 """A suspended stock (停牌) repeats one price for many bars. Once a stretch fills
 an indicator's window it reads as exactly flat, whatever rounding residue the
 moving bars before it left in the carried sums: no cross or one-sided label is
-made out of ±1e-14."""
+made out of ±1e-14. (The indicators themselves: tests/cpp/test_indicators.cpp.)
 
-import numpy as np
+The WaveTrend signals are left out: their four-decimal rounded averages
+settle in a dead band beside a flat price by definition, not by residue."""
+
 import pytest
 
-import zjkit.ta as ta
 from zjkit._native import generate_zj_signals
 from zjkit.sample import daily_bars
 
@@ -28,24 +29,6 @@ def suspended(seed, vol=0.0, at=AT, length=LENGTH):
 def labels(name, bars, **params):
     config = [{"name": name, "freq": "D", "params": params}]
     return [(r["v1"], r["v2"], r["v3"]) for r in generate_zj_signals(config, bars)]
-
-
-# ---- indicators --------------------------------------------------------------
-
-@pytest.mark.parametrize("seed", SEEDS)
-@pytest.mark.parametrize("n", [2, 5, 14, 20, 30])
-def test_indicators_over_a_suspension(seed, n):
-    x = np.array([b["close"] for b in suspended(seed)])
-    level = x[AT]  # the close of bar AT - 1 repeated
-    inside = slice(AT + n - 2, AT + LENGTH)
-    slope, intercept = ta.linearreg_components(x, n)
-    assert (ta.sma(x, n)[inside] == level).all()
-    assert (ta.linearreg(x, n)[inside] == level).all()
-    assert (slope[inside] == 0.0).all()
-    assert (intercept[inside] == level).all()
-    assert (ta.bbands(x, n)[1][inside] == level).all()
-    # The window still holding the last move is computed as before.
-    assert slope[AT + n - 3] != 0.0
 
 
 # ---- signals -----------------------------------------------------------------
@@ -80,7 +63,7 @@ def test_oscillator_sits_on_zero(seed, name, heat):
     assert out[AT + LENGTH - 1][2] == "平稳"
 
 
-@pytest.mark.parametrize("seed", SEEDS)
+@pytest.mark.parametrize("seed", SEEDS[:3])
 def test_volume_ratio_of_a_suspension(seed):
     # No volume: no average to compare with. A repeated volume: exactly normal.
     no_volume = labels("zj_vol_ratio_V260721", suspended(seed, vol=0.0))
@@ -90,7 +73,7 @@ def test_volume_ratio_of_a_suspension(seed):
         assert repeated[i] == ("平量", "任意", "任意"), i
 
 
-@pytest.mark.parametrize("seed", SEEDS)
+@pytest.mark.parametrize("seed", SEEDS[:3])
 def test_dmi_and_ichimoku_hold_still(seed):
     # The smoothed directional sums decay alike, so the ADX stops moving.
     out = labels("zj_dmi_state_V260714", suspended(seed))

@@ -76,12 +76,13 @@ ZJ_FMA_CLONES void fill_bbands(In in, std::size_t n, MaType type, double up, dou
             sum += in[i];
             sumsq += in[i] * in[i];
             run = (i > 0 && in[i] == in[i - 1]) ? run + 1 : 1;
-            const bool flat = run >= n && sum == sum;
-            const double mean = flat ? in[i] : sum * inv_n;
-            const double sd = flat ? 0.0 : std::sqrt(std::max(sumsq * inv_n - mean * mean, 0.0));
-            middle[i] = mean;
-            upper[i] = mean + up * sd;
-            lower[i] = mean - dn * sd;
+            const double mean = sum * inv_n;
+            const double sd =
+                run >= n ? 0.0 : std::sqrt(std::max(sumsq * inv_n - mean * mean, 0.0));
+            const double mid = run >= n && mean == mean ? in[i] : mean;
+            middle[i] = mid;
+            upper[i] = mid + up * sd;
+            lower[i] = mid - dn * sd;
         }
         return;
     }
