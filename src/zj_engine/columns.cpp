@@ -34,9 +34,9 @@ struct OptObject {
 [[maybe_unused]] clinic::ParamInfo info(const OptObject& p) { return {p.name, true, "None"}; }
 
 const schema::RecordSchema* find_schema(std::string_view kind) {
-    static constexpr std::array<const schema::RecordSchema*, 5> kSchemas{&schema::kBar, &schema::kTrade,
-                                                                         &schema::kMinute, &schema::kSnapshot,
-                                                                         &schema::kStroke};
+    static constexpr std::array<const schema::RecordSchema*, 6> kSchemas{&schema::kBar,      &schema::kTrade,
+                                                                         &schema::kMinute,   &schema::kSnapshot,
+                                                                         &schema::kStroke,   &schema::kDay};
     for (const auto* s : kSchemas)
         if (s->kind == kind) return s;
     return nullptr;
@@ -92,9 +92,10 @@ Ref read_columns(PyObject* source, std::string_view kind, PyObject* columns, PyO
 
 constexpr auto kReadColumns =
     clinic::Function{"_read_columns", Object{"source"}, clinic::Str{"kind"}, OptObject{"columns"}, OptObject{"symbol"}}
-        .with_doc("Reads `source` as records of `kind` (bar, trade, minute, snapshot, stroke) and returns\n"
-                  "{field: list of values} for the fields found, plus '_views': {field: bool}, true where the\n"
-                  "values were read in place. Times are int nanoseconds. For tests.");
+        .with_doc("Reads `source` as records of `kind` (bar, trade, minute, snapshot, stroke, day) and\n"
+                  "returns {field: list of values} for the fields found, plus '_views': {field: bool}, true\n"
+                  "where the values were read in place. Times are int nanoseconds. For tests, and for the\n"
+                  "report, which reads a days table under the names the frame functions read it by.");
 
 }  // namespace
 
