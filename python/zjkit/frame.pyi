@@ -168,6 +168,7 @@ def signals(
     arrays for a mapping.
     """
 
+_Arrays = dict[str, npt.NDArray[Any]]
 _Days = pd.DataFrame | pl.DataFrame | pa.Table | Mapping[str, Any]
 
 @overload
@@ -214,6 +215,28 @@ def tape(
     workers: int | None = None,
     errors: Literal["collect"],
 ) -> tuple[pl.DataFrame, pl.DataFrame]: ...
+@overload
+def tape(
+    trades: Mapping[str, Any],
+    days: _Days,
+    *,
+    breakout: float | None = None,
+    symbol: str | None = None,
+    columns: Mapping[str, str] | None = None,
+    workers: int | None = None,
+    errors: Literal["raise"] = "raise",
+) -> _Arrays: ...
+@overload
+def tape(
+    trades: Mapping[str, Any],
+    days: _Days,
+    *,
+    breakout: float | None = None,
+    symbol: str | None = None,
+    columns: Mapping[str, str] | None = None,
+    workers: int | None = None,
+    errors: Literal["collect"],
+) -> tuple[_Arrays, _Arrays]: ...
 @overload
 def tape(
     trades: Any,
@@ -306,6 +329,30 @@ def minutes(
 ) -> tuple[pl.DataFrame, pl.DataFrame]: ...
 @overload
 def minutes(
+    chart: Mapping[str, Any],
+    days: _Days,
+    *,
+    low_price: float | None = None,
+    close_pos_threshold: float = 0.3,
+    symbol: str | None = None,
+    columns: Mapping[str, str] | None = None,
+    workers: int | None = None,
+    errors: Literal["raise"] = "raise",
+) -> _Arrays: ...
+@overload
+def minutes(
+    chart: Mapping[str, Any],
+    days: _Days,
+    *,
+    low_price: float | None = None,
+    close_pos_threshold: float = 0.3,
+    symbol: str | None = None,
+    columns: Mapping[str, str] | None = None,
+    workers: int | None = None,
+    errors: Literal["collect"],
+) -> tuple[_Arrays, _Arrays]: ...
+@overload
+def minutes(
     chart: Any,
     days: _Days,
     *,
@@ -371,6 +418,28 @@ def auctions(
 ) -> tuple[pl.DataFrame, pl.DataFrame]: ...
 @overload
 def auctions(
+    snapshots: Mapping[str, Any],
+    days: _Days | None = None,
+    *,
+    threshold: int = 50,
+    symbol: str | None = None,
+    columns: Mapping[str, str] | None = None,
+    workers: int | None = None,
+    errors: Literal["raise"] = "raise",
+) -> _Arrays: ...
+@overload
+def auctions(
+    snapshots: Mapping[str, Any],
+    days: _Days | None = None,
+    *,
+    threshold: int = 50,
+    symbol: str | None = None,
+    columns: Mapping[str, str] | None = None,
+    workers: int | None = None,
+    errors: Literal["collect"],
+) -> tuple[_Arrays, _Arrays]: ...
+@overload
+def auctions(
     snapshots: Any,
     days: _Days | None = None,
     *,
@@ -428,6 +497,24 @@ def zones(
     workers: int | None = None,
     errors: Literal["collect"],
 ) -> tuple[pl.DataFrame, pl.DataFrame]: ...
+@overload
+def zones(
+    strokes: Mapping[str, Any],
+    *,
+    symbol: str | None = None,
+    columns: Mapping[str, str] | None = None,
+    workers: int | None = None,
+    errors: Literal["raise"] = "raise",
+) -> _Arrays: ...
+@overload
+def zones(
+    strokes: Mapping[str, Any],
+    *,
+    symbol: str | None = None,
+    columns: Mapping[str, str] | None = None,
+    workers: int | None = None,
+    errors: Literal["collect"],
+) -> tuple[_Arrays, _Arrays]: ...
 @overload
 def zones(
     strokes: Any,

@@ -91,7 +91,8 @@ def indicators() -> None:
     upper, middle, lower = ta.bbands(pd.Series(close), 20)
     pandas_out: pd.Series[Any] = upper
     polars_out: pl.Series = ta.atr(pl.Series(close), pl.Series(close), pl.Series(close))
-    print(plain[-1], numpy_in[-1], middle.iloc[-1], lower.iloc[-1], pandas_out.size, polars_out.len())
+    print(plain[-1], numpy_in[-1], middle.iloc[-1], lower.iloc[-1])
+    print(pandas_out.size, polars_out.len())
     try:
         ta.sma(close, 1000)
     except ta.TaError as error:
@@ -107,6 +108,11 @@ def frames() -> None:
     columns = {name: bars[name].to_numpy() for name in ("dt", "high", "low", "close", "vol")}
     arrays: dict[str, npt.NDArray[Any]] = frame.signals(columns, ["zj_osc_state_V260720"])
     print(wide.shape, long.shape, errors.shape, polars.shape, len(arrays))
+    strokes = pd.DataFrame(sample.strokes(n=20)).assign(symbol="600519.SH")
+    zones, bad = frame.zones(strokes, errors="collect")
+    zone_arrays: dict[str, npt.NDArray[Any]] = frame.zones(
+        {name: strokes[name].to_numpy() for name in strokes.columns})
+    print(zones.shape, bad.shape, sorted(zone_arrays))
 
 
 def rejected(tape: list[dict[str, Any]], scan: AuctionScan, bars: pd.DataFrame) -> None:
@@ -119,7 +125,8 @@ def rejected(tape: list[dict[str, Any]], scan: AuctionScan, bars: pd.DataFrame) 
     config = [{"name": "zj_osc_state_V260720"}]
     wrong: pd.DataFrame = _native.generate_all_signals(tape, config)  # type: ignore[assignment]
     broken: pd.DataFrame = frame.signals(bars, "x", errors="collect")  # type: ignore[assignment]
-    print(wrong, broken, ta.sma(iter([1.0]), 5))  # type: ignore[call-overload]
+    table: pd.DataFrame = frame.zones({"dt": np.zeros(3)})  # type: ignore[assignment]
+    print(wrong, broken, table, ta.sma(iter([1.0]), 5))  # type: ignore[call-overload]
 
 
 if __name__ == "__main__":
