@@ -86,17 +86,23 @@ class Record {
     using Kind = zj_core::schema::Kind;
 
 public:
-    bool present(std::size_t k) const { return static_cast<bool>(values_[k]); }
+    Record(const Record&) = delete;
+    Record& operator=(const Record&) = delete;
+    ~Record() {
+        for (std::size_t k = 0; k < count_; ++k) Py_XDECREF(values_[k]);
+    }
+
+    bool present(std::size_t k) const { return values_[k] != nullptr; }
     // The value of field k (borrowed from the record's own reference), or NULL.
-    PyObject* get(std::size_t k) const { return values_[k].get(); }
+    PyObject* get(std::size_t k) const { return values_[k]; }
     // The dict or object being read, held for the record's reading.
     PyObject* item() const { return item_.get(); }
 
     // Errors raised from now on are reported under field k.
-    void at(std::size_t k);
+    inline void at(std::size_t k);
     // Required fields: ValueError "Missing '{name}'" when absent, else the
     // interpreter's conversion error.
-    PyObject* require(std::size_t k);
+    inline PyObject* require(std::size_t k);
     double f64(std::size_t k) { return to_f64(require(k, Kind::Float)); }
     std::int64_t i64(std::size_t k) { return to_i64(require(k, Kind::Int)); }
     std::int32_t i32(std::size_t k) { return to_i32(require(k, Kind::Int)); }
@@ -113,7 +119,8 @@ public:
 
 private:
     friend class RecordReader;
-    explicit Record(const RecordReader& reader) : reader_(reader) {}
+    inline explicit Record(const RecordReader& reader);
+    [[noreturn]] void raise_missing(std::size_t k) const;
     // require(k), for a conversion meant for fields of `kind`.
     PyObject* require(std::size_t k, [[maybe_unused]] Kind kind) {
         assert(kind_of(k) == kind);
@@ -125,7 +132,8 @@ private:
 
     const RecordReader& reader_;
     Ref item_;
-    std::array<Ref, kMaxFields> values_{};
+    std::size_t count_;                 // fields of the record kind
+    PyObject* values_[kMaxFields];      // owned; NULL when absent
 };
 
 class RecordReader {
@@ -181,9 +189,22 @@ private:
     const zj_core::schema::RecordSchema& schema_;
     ReadOptions options_;
     std::array<Ref, kMaxFields> keys_{};  // interned field names
+    PyObject* key_objects_[kMaxFields + 1]{};  // the same, NULL for skipped fields and at the end
     std::size_t wanted_ = 0;              // fields looked up
     mutable Where where_;
 };
+
+inline Record::Record(const RecordReader& reader)
+    : reader_(reader), count_(reader.schema_.fields.size()), values_{} {}
+
+inline void Record::at(std::size_t k) { reader_.where_.key = k; }
+
+inline PyObject* Record::require(std::size_t k) {
+    assert(reader_.required(k));  // optional fields are read with opt_f64, get or a lenient form
+    at(k);
+    if (values_[k] == nullptr) raise_missing(k);
+    return values_[k];
+}
 
 // Adds `note` to the exception being raised (BaseException.add_note); the
 // exception stays as it was if that fails.
