@@ -136,31 +136,11 @@ std::string Record::text_or_empty(std::size_t k) {
     return std::string(data, static_cast<std::size_t>(size));
 }
 
-void Record::load_dict(PyObject* dict) {
-    const RecordReader& r = reader_;
-    const std::size_t n = count_, wanted = r.wanted_;
-    PyObject* const* keys = r.key_objects_;  // keys[n] is NULL
-    std::size_t hits = 0, next = 0;
-    Py_ssize_t pos = 0;
-    PyObject *key = nullptr, *value = nullptr;
-    // Nothing in this walk runs Python code: identities only, and each value
-    // is owned as soon as it is met. Records are mostly built with their keys
-    // in one order, so the field after the last one met is tried first.
-    while (hits < wanted && PyDict_Next(dict, &pos, &key, &value)) {
-        std::size_t j = next;
-        if (key != keys[j]) {
-            for (j = 0; j < n && key != keys[j]; ++j) {
-            }
-            if (j == n) continue;
-        }
-        Py_INCREF(value);
-        values_[j] = value;
-        ++hits;
-        next = j + 1;
-    }
+void Record::load_remaining(PyObject* dict, std::size_t hits) {
     // When every entry was one of our keys, the others are absent.
-    if (hits == wanted || PyDict_Size(dict) == static_cast<Py_ssize_t>(hits)) return;
-    for (std::size_t j = 0; j < n; ++j) {
+    if (PyDict_Size(dict) == static_cast<Py_ssize_t>(hits)) return;
+    PyObject* const* keys = reader_.key_objects_;
+    for (std::size_t j = 0; j < count_; ++j) {
         if (values_[j] != nullptr || keys[j] == nullptr) continue;  // met, or never read
         at(j);
         // May run a key's __eq__, which may change the dict: what was met
@@ -170,7 +150,7 @@ void Record::load_dict(PyObject* dict) {
         Py_XINCREF(v);
         values_[j] = v;
     }
-    r.where_.key = RecordReader::kNoKey;
+    reader_.where_.key = RecordReader::kNoKey;
 }
 
 void Record::load_attributes(PyObject* object) {
@@ -206,17 +186,9 @@ const char* RecordReader::argument_name(PyObject* list) {
     return name ? name : "data";
 }
 
-void RecordReader::load(Record& record, PyObject* list, Py_ssize_t i) const {
-    // Owned at once: nothing has run since the length was checked.
-    record.item_ = Ref::borrow(PyList_GetItem(list, i));
-    if (!record.item_) throw PyErrOccurred{};
-    PyObject* item = record.item_.get();
-    if (PyDict_Check(item))
-        record.load_dict(item);
-    else if (options_.attributes)
-        record.load_attributes(item);
-    else
-        raise_not_instance(item, "dict");
+void RecordReader::load_other(Record& record, PyObject* item) const {
+    if (!options_.attributes) raise_not_instance(item, "dict");
+    record.load_attributes(item);
 }
 
 void RecordReader::annotate() const noexcept try {

@@ -127,7 +127,9 @@ private:
         return require(k);
     }
     Kind kind_of(std::size_t k) const;
-    void load_dict(PyObject* dict);
+    inline void load_dict(PyObject* dict);
+    // The fields the walk over the entries did not meet, looked up one by one.
+    void load_remaining(PyObject* dict, std::size_t hits);
     void load_attributes(PyObject* object);
 
     const RecordReader& reader_;
@@ -157,7 +159,15 @@ public:
             where_.attribute = false;
             try {
                 Record record(*this);
-                load(record, list, i);
+                // Owned at once: nothing has run since the length was checked.
+                PyObject* item = PyList_GetItem(list, i);
+                if (item == nullptr) throw PyErrOccurred{};
+                Py_INCREF(item);
+                record.item_ = Ref(item);
+                if (PyDict_Check(item))
+                    record.load_dict(item);
+                else
+                    load_other(record, item);
                 fn(record);
             } catch (const AnnotatedError&) {
                 throw;
@@ -180,7 +190,8 @@ private:
     };
 
     static const char* argument_name(PyObject* list);
-    void load(Record& record, PyObject* list, Py_ssize_t i) const;
+    // An item that is not a dict: read by attribute, or a TypeError.
+    void load_other(Record& record, PyObject* item) const;
     void annotate() const noexcept;
     bool required(std::size_t k) const {
         return schema_.fields[k].required && (options_.optional & field_bit(k)) == 0;
@@ -204,6 +215,30 @@ inline PyObject* Record::require(std::size_t k) {
     at(k);
     if (values_[k] == nullptr) raise_missing(k);
     return values_[k];
+}
+
+inline void Record::load_dict(PyObject* dict) {
+    const std::size_t n = count_, wanted = reader_.wanted_;
+    PyObject* const* keys = reader_.key_objects_;  // keys[n] is NULL
+    std::size_t hits = 0, next = 0;
+    Py_ssize_t pos = 0;
+    PyObject *key = nullptr, *value = nullptr;
+    // Nothing in this walk runs Python code: identities only, and each value
+    // is owned as soon as it is met. Records are mostly built with their keys
+    // in one order, so the field after the last one met is tried first.
+    while (hits < wanted && PyDict_Next(dict, &pos, &key, &value)) {
+        std::size_t j = next;
+        if (key != keys[j]) {
+            for (j = 0; j < n && key != keys[j]; ++j) {
+            }
+            if (j == n) continue;
+        }
+        Py_INCREF(value);
+        values_[j] = value;
+        ++hits;
+        next = j + 1;
+    }
+    if (hits < wanted) load_remaining(dict, hits);
 }
 
 // Adds `note` to the exception being raised (BaseException.add_note); the
