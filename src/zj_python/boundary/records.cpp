@@ -86,38 +86,31 @@ KeySet::KeySet(std::initializer_list<const char*> names) {
 
 // ---- Record ----------------------------------------------------------------
 
-void Record::at(std::size_t k) { reader_.where_.key = k; }
-
 Kind Record::kind_of(std::size_t k) const { return reader_.schema_.fields[k].kind; }
 
-PyObject* Record::require(std::size_t k) {
-    assert(reader_.required(k));  // optional fields are read with opt_f64, get or a lenient form
-    at(k);
-    if (!values_[k]) {
-        std::string msg = "Missing '";
-        msg.append(reader_.schema_.fields[k].name);
-        msg += "'";
-        raise_value_error(msg);
-    }
-    return values_[k].get();
+void Record::raise_missing(std::size_t k) const {
+    std::string msg = "Missing '";
+    msg.append(reader_.schema_.fields[k].name);
+    msg += "'";
+    raise_value_error(msg);
 }
 
 zj_core::TimeOfDay Record::time(std::size_t k) {
     assert(reader_.schema_.fields[k].kind == Kind::TimeOfDay);
     at(k);
-    return read_time(values_[k].get(), *reader_.options_.times);
+    return read_time(values_[k], *reader_.options_.times);
 }
 
 std::optional<double> Record::opt_f64(std::size_t k) {
     assert(kind_of(k) == Kind::Float && !reader_.required(k));
     at(k);
-    if (!values_[k]) return std::nullopt;
-    return to_f64(values_[k].get());
+    if (values_[k] == nullptr) return std::nullopt;
+    return to_f64(values_[k]);
 }
 
 double Record::f64_or(std::size_t k, double fallback) {
     at(k);
-    PyObject* o = values_[k].get();
+    PyObject* o = values_[k];
     if (o == nullptr) return fallback;
     if (PyFloat_CheckExact(o)) return PyFloat_AsDouble(o);
     const double v = PyFloat_AsDouble(o);
@@ -131,7 +124,7 @@ double Record::f64_or(std::size_t k, double fallback) {
 
 std::string Record::text_or_empty(std::size_t k) {
     at(k);
-    PyObject* o = values_[k].get();
+    PyObject* o = values_[k];
     if (o == nullptr || !PyUnicode_Check(o)) return {};
     Py_ssize_t size = 0;
     const char* data = PyUnicode_AsUTF8AndSize(o, &size);
@@ -143,38 +136,21 @@ std::string Record::text_or_empty(std::size_t k) {
     return std::string(data, static_cast<std::size_t>(size));
 }
 
-void Record::load_dict(PyObject* dict) {
-    const RecordReader& r = reader_;
-    const std::size_t n = r.schema_.fields.size();
-    FieldMask met = r.options_.skipped;
-    std::size_t hits = 0;
-    Py_ssize_t seen = 0, pos = 0;
-    PyObject *key = nullptr, *value = nullptr;
-    // Nothing in this walk runs Python code: identities only, and each value
-    // is owned as soon as it is met.
-    while (hits < r.wanted_ && PyDict_Next(dict, &pos, &key, &value)) {
-        ++seen;
-        for (std::size_t j = 0; j < n; ++j) {
-            if (key == r.keys_[j].get() && (met & field_bit(j)) == 0) {
-                values_[j] = Ref::borrow(value);
-                met |= field_bit(j);
-                ++hits;
-                break;
-            }
-        }
-    }
+void Record::load_remaining(PyObject* dict, std::size_t hits) {
     // When every entry was one of our keys, the others are absent.
-    if (hits == r.wanted_ || seen == static_cast<Py_ssize_t>(hits)) return;
-    for (std::size_t j = 0; j < n; ++j) {
-        if (met & field_bit(j)) continue;
+    if (PyDict_Size(dict) == static_cast<Py_ssize_t>(hits)) return;
+    PyObject* const* keys = reader_.key_objects_;
+    for (std::size_t j = 0; j < count_; ++j) {
+        if (values_[j] != nullptr || keys[j] == nullptr) continue;  // met, or never read
         at(j);
         // May run a key's __eq__, which may change the dict: what was met
         // before is owned, and this value is owned before anything else runs.
-        PyObject* v = PyDict_GetItemWithError(dict, r.keys_[j].get());
+        PyObject* v = PyDict_GetItemWithError(dict, keys[j]);
         if (v == nullptr && PyErr_Occurred()) throw PyErrOccurred{};
-        values_[j] = Ref::borrow(v);
+        Py_XINCREF(v);
+        values_[j] = v;
     }
-    r.where_.key = RecordReader::kNoKey;
+    reader_.where_.key = RecordReader::kNoKey;
 }
 
 void Record::load_attributes(PyObject* object) {
@@ -183,8 +159,8 @@ void Record::load_attributes(PyObject* object) {
     for (std::size_t j = 0; j < r.schema_.fields.size(); ++j) {
         if (r.options_.skipped & field_bit(j)) continue;
         at(j);
-        values_[j] = Ref(PyObject_GetAttr(object, r.keys_[j].get()));
-        if (values_[j]) continue;
+        values_[j] = PyObject_GetAttr(object, r.keys_[j].get());
+        if (values_[j] != nullptr) continue;
         if (!attribute_failed()) throw PyErrOccurred{};
         PyErr_Clear();
     }
@@ -200,6 +176,7 @@ RecordReader::RecordReader(const zj_core::schema::RecordSchema& schema, ReadOpti
         if (options.skipped & field_bit(j)) continue;
         const std::string name(schema.fields[j].name);
         keys_[j] = Ref::check(PyUnicode_InternFromString(name.c_str()));
+        key_objects_[j] = keys_[j].get();
         ++wanted_;
     }
 }
@@ -209,17 +186,9 @@ const char* RecordReader::argument_name(PyObject* list) {
     return name ? name : "data";
 }
 
-void RecordReader::load(Record& record, PyObject* list, Py_ssize_t i) const {
-    // Owned at once: nothing has run since the length was checked.
-    record.item_ = Ref::borrow(PyList_GetItem(list, i));
-    if (!record.item_) throw PyErrOccurred{};
-    PyObject* item = record.item_.get();
-    if (PyDict_Check(item))
-        record.load_dict(item);
-    else if (options_.attributes)
-        record.load_attributes(item);
-    else
-        raise_not_instance(item, "dict");
+void RecordReader::load_other(Record& record, PyObject* item) const {
+    if (!options_.attributes) raise_not_instance(item, "dict");
+    record.load_attributes(item);
 }
 
 void RecordReader::annotate() const noexcept try {

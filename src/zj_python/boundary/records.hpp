@@ -86,17 +86,23 @@ class Record {
     using Kind = zj_core::schema::Kind;
 
 public:
-    bool present(std::size_t k) const { return static_cast<bool>(values_[k]); }
+    Record(const Record&) = delete;
+    Record& operator=(const Record&) = delete;
+    ~Record() {
+        for (std::size_t k = 0; k < count_; ++k) Py_XDECREF(values_[k]);
+    }
+
+    bool present(std::size_t k) const { return values_[k] != nullptr; }
     // The value of field k (borrowed from the record's own reference), or NULL.
-    PyObject* get(std::size_t k) const { return values_[k].get(); }
+    PyObject* get(std::size_t k) const { return values_[k]; }
     // The dict or object being read, held for the record's reading.
     PyObject* item() const { return item_.get(); }
 
     // Errors raised from now on are reported under field k.
-    void at(std::size_t k);
+    inline void at(std::size_t k);
     // Required fields: ValueError "Missing '{name}'" when absent, else the
     // interpreter's conversion error.
-    PyObject* require(std::size_t k);
+    inline PyObject* require(std::size_t k);
     double f64(std::size_t k) { return to_f64(require(k, Kind::Float)); }
     std::int64_t i64(std::size_t k) { return to_i64(require(k, Kind::Int)); }
     std::int32_t i32(std::size_t k) { return to_i32(require(k, Kind::Int)); }
@@ -113,19 +119,23 @@ public:
 
 private:
     friend class RecordReader;
-    explicit Record(const RecordReader& reader) : reader_(reader) {}
+    inline explicit Record(const RecordReader& reader);
+    [[noreturn]] void raise_missing(std::size_t k) const;
     // require(k), for a conversion meant for fields of `kind`.
     PyObject* require(std::size_t k, [[maybe_unused]] Kind kind) {
         assert(kind_of(k) == kind);
         return require(k);
     }
     Kind kind_of(std::size_t k) const;
-    void load_dict(PyObject* dict);
+    inline void load_dict(PyObject* dict);
+    // The fields the walk over the entries did not meet, looked up one by one.
+    void load_remaining(PyObject* dict, std::size_t hits);
     void load_attributes(PyObject* object);
 
     const RecordReader& reader_;
     Ref item_;
-    std::array<Ref, kMaxFields> values_{};
+    std::size_t count_;                 // fields of the record kind
+    PyObject* values_[kMaxFields];      // owned; NULL when absent
 };
 
 class RecordReader {
@@ -149,7 +159,15 @@ public:
             where_.attribute = false;
             try {
                 Record record(*this);
-                load(record, list, i);
+                // Owned at once: nothing has run since the length was checked.
+                PyObject* item = PyList_GetItem(list, i);
+                if (item == nullptr) throw PyErrOccurred{};
+                Py_INCREF(item);
+                record.item_ = Ref(item);
+                if (PyDict_Check(item))
+                    record.load_dict(item);
+                else
+                    load_other(record, item);
                 fn(record);
             } catch (const AnnotatedError&) {
                 throw;
@@ -172,7 +190,8 @@ private:
     };
 
     static const char* argument_name(PyObject* list);
-    void load(Record& record, PyObject* list, Py_ssize_t i) const;
+    // An item that is not a dict: read by attribute, or a TypeError.
+    void load_other(Record& record, PyObject* item) const;
     void annotate() const noexcept;
     bool required(std::size_t k) const {
         return schema_.fields[k].required && (options_.optional & field_bit(k)) == 0;
@@ -181,9 +200,46 @@ private:
     const zj_core::schema::RecordSchema& schema_;
     ReadOptions options_;
     std::array<Ref, kMaxFields> keys_{};  // interned field names
+    PyObject* key_objects_[kMaxFields + 1]{};  // the same, NULL for skipped fields and at the end
     std::size_t wanted_ = 0;              // fields looked up
     mutable Where where_;
 };
+
+inline Record::Record(const RecordReader& reader)
+    : reader_(reader), count_(reader.schema_.fields.size()), values_{} {}
+
+inline void Record::at(std::size_t k) { reader_.where_.key = k; }
+
+inline PyObject* Record::require(std::size_t k) {
+    assert(reader_.required(k));  // optional fields are read with opt_f64, get or a lenient form
+    at(k);
+    if (values_[k] == nullptr) raise_missing(k);
+    return values_[k];
+}
+
+inline void Record::load_dict(PyObject* dict) {
+    const std::size_t n = count_, wanted = reader_.wanted_;
+    PyObject* const* keys = reader_.key_objects_;  // keys[n] is NULL
+    std::size_t hits = 0, next = 0;
+    Py_ssize_t pos = 0;
+    PyObject *key = nullptr, *value = nullptr;
+    // Nothing in this walk runs Python code: identities only, and each value
+    // is owned as soon as it is met. Records are mostly built with their keys
+    // in one order, so the field after the last one met is tried first.
+    while (hits < wanted && PyDict_Next(dict, &pos, &key, &value)) {
+        std::size_t j = next;
+        if (key != keys[j]) {
+            for (j = 0; j < n && key != keys[j]; ++j) {
+            }
+            if (j == n) continue;
+        }
+        Py_INCREF(value);
+        values_[j] = value;
+        ++hits;
+        next = j + 1;
+    }
+    if (hits < wanted) load_remaining(dict, hits);
+}
 
 // Adds `note` to the exception being raised (BaseException.add_note); the
 // exception stays as it was if that fails.
