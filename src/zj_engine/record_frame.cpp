@@ -1,7 +1,6 @@
 #include "zj_engine/record_frame.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -14,19 +13,6 @@
 namespace zj_engine::records {
 
 namespace schema = zj_core::schema;
-
-std::string float_repr(double x) {
-    if (std::isnan(x)) return "nan";
-    if (std::isinf(x)) return x < 0 ? "-inf" : "inf";
-    char buf[400];
-    const double a = std::fabs(x);
-    const bool fixed = a == 0.0 || (a >= 1e-4 && a < 1e16);
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x,
-                                         fixed ? std::chars_format::fixed : std::chars_format::scientific);
-    std::string s(buf, ec == std::errc{} ? end : buf);
-    if (fixed && s.find('.') == std::string::npos) s += ".0";
-    return s;
-}
 
 // ---- input ------------------------------------------------------------------------------
 
@@ -130,15 +116,12 @@ std::optional<double> per_symbol(std::optional<double> given, const Days& days, 
 double reference_price(std::string_view name, std::optional<double> value) {
     if (!value) throw SymbolError("no " + std::string(name) + " in days");
     if (!zj_core::valid_reference_price(*value))
-        throw SymbolError("Invalid " + std::string(name) + " " + float_repr(*value));
+        throw SymbolError(zj_core::invalid_value_message(name, *value));
     return *value;
 }
 
 std::string bad_value_text(const zj_core::BadValue& bad, std::span<const std::uint32_t> rows) {
-    const std::string value = std::holds_alternative<double>(bad.value) ? float_repr(std::get<double>(bad.value))
-                                                                        : std::to_string(std::get<std::int64_t>(bad.value));
-    return "Invalid " + std::string(bad.field) + " " + value + " in record " + std::to_string(bad.record) + " (row " +
-           std::to_string(rows[bad.record]) + ")";
+    return zj_core::bad_value_message(bad) + " (row " + std::to_string(rows[bad.record]) + ")";
 }
 
 std::string join(const std::string& a, std::string_view b) {

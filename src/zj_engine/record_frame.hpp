@@ -39,9 +39,6 @@ struct SymbolError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Python's repr of a float ("nan", "inf", "-1.5", "10.0", "1e+16"), for messages.
-std::string float_repr(double x);
-
 // A call's records: the table bound to a record kind and grouped by symbol,
 // groups ordered by symbol text.
 struct Input {

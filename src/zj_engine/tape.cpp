@@ -46,7 +46,7 @@ Ref tape(PyObject* trades, PyObject* days_obj, std::optional<double> breakout, P
         if (!days.has(name))
             zj_python::raise_value_error(std::string("days has no column '") + name + "'; found " + days.table.names());
     if (breakout && !zj_core::valid_reference_price(*breakout))  // the same for every symbol: fail at once
-        zj_python::raise_value_error("Invalid breakout " + records::float_repr(*breakout));
+        zj_python::raise_value_error(zj_core::invalid_value_message("breakout", *breakout));
     const bool with_breakout = breakout.has_value() || days.has("breakout");
 
     std::vector<std::optional<tx::TransactionAnalysisResult>> a(in.groups.size());
@@ -58,8 +58,7 @@ Ref tape(PyObject* trades, PyObject* days_obj, std::optional<double> breakout, P
             const double pre_close = records::reference_price("pre_close", days.value("pre_close", day));
             const double high = records::reference_price("high", days.value("high", day));
             const double low = records::reference_price("low", days.value("low", day));
-            if (high < low)
-                throw records::SymbolError("high " + records::float_repr(high) + " < low " + records::float_repr(low));
+            if (high < low) throw records::SymbolError(zj_core::unordered_range_message(high, low));
             std::optional<double> level = records::per_symbol(breakout, days, "breakout", day);
             if (level) records::reference_price("breakout", level);
             const std::vector<tx::TransactionPoint> points = trades_of(in, g);
