@@ -21,7 +21,6 @@ import io
 import math
 import os
 import sys
-import tempfile
 from dataclasses import dataclass, field
 from pathlib import Path
 from typing import Any, Callable
@@ -435,20 +434,10 @@ def _describe(value: Any) -> str:
 
 
 def _write_atomically(out: Path, text: str) -> None:
-    fd, tmp = tempfile.mkstemp(prefix=f".{out.name}.", suffix=".tmp", dir=out.parent)
-    try:
-        with os.fdopen(fd, "w", encoding="utf-8") as f:
-            f.write(text)
-        umask = os.umask(0)
-        os.umask(umask)
-        os.chmod(tmp, 0o666 & ~umask)  # as an ordinary new file, not mkstemp's owner-only mode
-        os.replace(tmp, out)
-    except BaseException:
-        try:
-            os.unlink(tmp)
-        except FileNotFoundError:
-            pass
-        raise
+    from zjkit.market.output import atomic_file
+
+    with atomic_file(out) as tmp:
+        Path(tmp).write_text(text, encoding="utf-8")
 
 
 def _fmt(value: Any) -> str:
