@@ -11,7 +11,6 @@ namespace {
 
 namespace clinic = zj_python::clinic;
 namespace tick = zj_core::tick;
-using records::Object;
 
 // avg reads as the price and momentum as 0 where absent or null.
 std::vector<tick::TickPoint> minutes_of(const records::Input& in, std::size_t g) {
@@ -44,7 +43,7 @@ Ref minutes(PyObject* chart, PyObject* days_obj, std::optional<double> low_price
         zj_python::raise_value_error("days has no column 'pre_close'; found " + days.table.names());
 
     std::vector<std::optional<tick::TickAnalysisResult>> found(in.groups.size());
-    const auto outcomes = records::released([&] {
+    const auto outcomes = released([&] {
         return records::run_groups(in, pool, [&](std::size_t g, records::Outcome& o) {
             const std::size_t day = days.row(in.symbol[g]);
             const double pre_close = records::reference_price("pre_close", days.value("pre_close", day));
@@ -60,7 +59,7 @@ Ref minutes(PyObject* chart, PyObject* days_obj, std::optional<double> low_price
 
     const std::vector<std::size_t> rows = records::one_row_per_symbol(in, outcomes);
     // Columns built without the GIL; only handing them over needs it.
-    records::Output out = records::released([&] {
+    records::Output out = released([&] {
         records::Output o(rows.size());
         const auto picked = records::pick(rows, found);
         o.add<tick::TickAnalysisResult>(zj_core::results::kTick, picked);
@@ -83,7 +82,7 @@ constexpr auto kMinutes =
 }  // namespace
 
 void register_minutes(PyObject* module) {
-    records::add_engine_function(module, clinic::method<kMinutes, minutes>());
+    add_engine_function(module, clinic::method<kMinutes, minutes>());
 }
 
 }  // namespace zj_engine

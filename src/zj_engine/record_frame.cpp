@@ -288,12 +288,4 @@ Ref finish(const Input& in, std::span<const std::size_t> row_group, Output& out,
     return result;
 }
 
-zj_python::clinic::ParamInfo info(const Object& p) { return {p.name, p.optional, p.optional ? "None" : ""}; }
-
-void add_engine_function(PyObject* module, PyMethodDef* def) {
-    Ref name = Ref::check(PyModule_GetNameObject(module));
-    Ref fn = Ref::check(PyCFunction_NewEx(def, module, name.get()));
-    if (PyModule_AddObjectRef(module, def->ml_name, fn.get()) < 0) throw PyErrOccurred{};
-}
-
 }  // namespace zj_engine::records

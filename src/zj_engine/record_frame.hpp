@@ -23,6 +23,7 @@
 #include "zj_core/common/time_of_day.hpp"
 #include "zj_core/results.hpp"
 #include "zj_core/schema.hpp"
+#include "zj_engine/binding.hpp"
 #include "zj_engine/module.hpp"
 #include "zj_engine/pool.hpp"
 #include "zj_engine/signal_frame.hpp"
@@ -182,19 +183,6 @@ struct Outcome {
 Ref finish(const Input& in, std::span<const std::size_t> row_group, Output& out,
            const std::vector<Outcome>& outcomes, bool with_reason);
 
-// Runs fn without the GIL; ColumnError and frame::InputError become ValueError
-// / TypeError once the GIL is back.
-template <class F>
-auto released(F&& fn) -> decltype(fn()) {
-    return col::without_gil([&] {
-        try {
-            return fn();
-        } catch (const frame::InputError& e) {
-            throw col::ColumnError(false, e.what());
-        }
-    });
-}
-
 // Runs body(); a SymbolError (or an auction's NaN price) becomes o.error.
 void run_guarded(Outcome& o, const std::function<void()>& body);
 
@@ -225,18 +213,5 @@ inline Pool make_pool(std::uint64_t workers) {
     if (workers < 1) zj_python::raise_value_error("workers must be at least 1");
     return Pool(static_cast<std::size_t>(std::min<std::uint64_t>(workers, 1024)));
 }
-
-// Any object, borrowed; None when omitted (optional ones).
-struct Object {
-    using value_type = PyObject*;
-    const char* name;
-    bool optional = false;
-    static value_type convert(PyObject* o) { return o; }
-};
-zj_python::clinic::ParamInfo info(const Object& p);
-inline PyObject* default_value(const Object&) { return Py_None; }
-
-// Adds a function described by the clinic to the engine module.
-void add_engine_function(PyObject* module, PyMethodDef* def);
 
 }  // namespace zj_engine::records

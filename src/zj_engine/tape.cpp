@@ -14,7 +14,6 @@ namespace {
 
 namespace clinic = zj_python::clinic;
 namespace tx = zj_core::transaction;
-using records::Object;
 
 std::vector<tx::TransactionPoint> trades_of(const records::Input& in, std::size_t g) {
     const auto& time = in.field("time");
@@ -52,7 +51,7 @@ Ref tape(PyObject* trades, PyObject* days_obj, std::optional<double> breakout, P
     std::vector<std::optional<tx::TransactionAnalysisResult>> a(in.groups.size());
     std::vector<std::optional<tx::ScreeningMetrics>> s(in.groups.size());
     std::vector<std::optional<tx::BreakoutResult>> b(in.groups.size());
-    const auto outcomes = records::released([&] {
+    const auto outcomes = released([&] {
         return records::run_groups(in, pool, [&](std::size_t g, records::Outcome& o) {
             const std::size_t day = days.row(in.symbol[g]);
             const double pre_close = records::reference_price("pre_close", days.value("pre_close", day));
@@ -81,7 +80,7 @@ Ref tape(PyObject* trades, PyObject* days_obj, std::optional<double> breakout, P
 
     const std::vector<std::size_t> rows = records::one_row_per_symbol(in, outcomes);
     // Columns built without the GIL; only handing them over needs it.
-    records::Output out = records::released([&] {
+    records::Output out = released([&] {
         records::Output o(rows.size());
         const auto pa = records::pick(rows, a);
         const auto ps = records::pick(rows, s);
@@ -103,6 +102,6 @@ constexpr auto kTape =
 
 }  // namespace
 
-void register_tape(PyObject* module) { records::add_engine_function(module, clinic::method<kTape, tape>()); }
+void register_tape(PyObject* module) { add_engine_function(module, clinic::method<kTape, tape>()); }
 
 }  // namespace zj_engine

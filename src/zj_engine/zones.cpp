@@ -12,7 +12,6 @@ namespace {
 
 namespace clinic = zj_python::clinic;
 namespace zs = zj_core::zs;
-using records::Object;
 
 constexpr std::int64_t kNsPerDay = 86'400'000'000'000;
 
@@ -69,7 +68,7 @@ Ref zones(PyObject* strokes, PyObject* symbol, PyObject* columns, std::uint64_t 
             zj_python::raise_value_error(std::string("missing column '") + dt + "' or '" + unix +
                                          "' (stroke field); found " + in.table.names());
     std::vector<std::vector<zs::Zs>> found(in.groups.size());
-    const auto outcomes = records::released([&] {
+    const auto outcomes = released([&] {
         return records::run_groups(in, pool, [&](std::size_t g, records::Outcome&) {
             found[g] = zs::get_zs_seq(strokes_of(in, g));
         });
@@ -84,7 +83,7 @@ Ref zones(PyObject* strokes, PyObject* symbol, PyObject* columns, std::uint64_t 
         }
     }
     // Columns built without the GIL; only handing them over needs it.
-    records::Output out = records::released([&] {
+    records::Output out = released([&] {
         records::Output o(rows.size());
         o.add<zs::Zs>(zj_core::results::kZone, zones);
         return o;
@@ -98,6 +97,6 @@ constexpr auto kZones = clinic::Function{"zones", Object{"strokes"}, Object{"sym
 
 }  // namespace
 
-void register_zones(PyObject* module) { records::add_engine_function(module, clinic::method<kZones, zones>()); }
+void register_zones(PyObject* module) { add_engine_function(module, clinic::method<kZones, zones>()); }
 
 }  // namespace zj_engine
