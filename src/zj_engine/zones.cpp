@@ -46,12 +46,11 @@ std::vector<zs::Bi> strokes_of(const records::Input& in, std::size_t g) {
         zs::Bi& b = out[k];
         const std::int32_t code = direction.codes[r];
         const std::string_view d = code < 0 ? std::string_view() : direction.dictionary[static_cast<std::size_t>(code)];
-        if (d == "Up" || d == "向上") b.direction = zs::Direction::Up;
-        else if (d == "Down" || d == "向下") b.direction = zs::Direction::Down;
-        else
-            throw records::SymbolError((code < 0 ? std::string("Missing 'direction'")
-                                                 : "Invalid direction '" + std::string(d) + "', expected Up/Down") +
+        const std::optional<zs::Direction> dir = code < 0 ? std::nullopt : zs::parse_direction(d);
+        if (!dir)
+            throw records::SymbolError((code < 0 ? std::string("Missing 'direction'") : zs::invalid_direction_message(d)) +
                                        " in record " + std::to_string(k) + " (row " + std::to_string(r) + ")");
+        b.direction = *dir;
         b.high = high.f64[r];
         b.low = low.f64[r];
         b.sdt = end_at(in, r, "sdt_ts", "sdt", k);
