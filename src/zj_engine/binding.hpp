@@ -2,10 +2,13 @@
 // What the engine's functions share at the Python boundary: the parameter
 // kind of a table-like argument, running a reading step without the GIL, and
 // adding a function to the module.
+#include <iterator>
+
 #include "zj_engine/module.hpp"
 #include "zj_engine/signal_frame.hpp"
 #include "zj_python/boundary/clinic.hpp"
 #include "zj_python/boundary/columns.hpp"
+#include "zj_python/boundary/convert.hpp"
 
 namespace zj_engine {
 
@@ -30,6 +33,15 @@ auto released(F&& fn) -> decltype(fn()) {
             throw zj_python::columns::ColumnError(false, e.what());
         }
     });
+}
+
+// A new list of str, one per text.
+template <class Texts>
+Ref str_list(const Texts& texts) {
+    Ref list = Ref::check(PyList_New(static_cast<Py_ssize_t>(std::size(texts))));
+    Py_ssize_t i = 0;
+    for (const auto& text : texts) PyList_SetItem(list.get(), i++, zj_python::py_str(text).release());
+    return list;
 }
 
 // Adds a function described by the clinic to the engine module.

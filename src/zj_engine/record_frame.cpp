@@ -223,13 +223,6 @@ Ref bytes_of(const std::vector<T>& v) {
                                                     static_cast<Py_ssize_t>(v.size() * sizeof(T))));
 }
 
-Ref str_list(std::span<const std::string_view> texts) {
-    Ref list = Ref::check(PyList_New(static_cast<Py_ssize_t>(texts.size())));
-    for (std::size_t i = 0; i < texts.size(); ++i)
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), zj_python::py_str(texts[i]).release());
-    return list;
-}
-
 }  // namespace
 
 Ref Output::to_python() const {

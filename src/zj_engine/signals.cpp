@@ -142,13 +142,6 @@ T* new_buffer(std::size_t count, Ref& holder) {
     return reinterpret_cast<T*>(PyByteArray_AsString(holder.get()));
 }
 
-Ref str_list(const frame::Categories& texts) {
-    Ref list = Ref::check(PyList_New(static_cast<Py_ssize_t>(texts.size())));
-    for (std::size_t i = 0; i < texts.size(); ++i)
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), zj_python::py_str(texts[i]).release());
-    return list;
-}
-
 void put(PyObject* dict, const char* key, const Ref& value) {
     if (PyDict_SetItemString(dict, key, value.get()) < 0) throw PyErrOccurred{};
 }
