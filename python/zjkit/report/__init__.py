@@ -20,7 +20,6 @@ import datetime as _dt
 import io
 import math
 import os
-import sys
 from dataclasses import dataclass, field
 from pathlib import Path
 from typing import Any, Callable
@@ -189,14 +188,10 @@ def _table(value: Any, reading: dataset.Reading, what: str) -> pa.Table:
             raise UsageError(f"{what}: {e}") from None
         except Exception as e:
             raise UsageError(f"{what} {os.fspath(value)}: {type(e).__name__}: {e}") from None
-    if isinstance(value, pa.Table):
-        return value
-    pd = sys.modules.get("pandas")
-    if pd is not None and isinstance(value, pd.DataFrame):
-        return pa.Table.from_pandas(value, preserve_index=False)
-    if hasattr(value, "__arrow_c_stream__"):
-        return pa.table(value)
-    raise UsageError(f"{what}: expected a path or a table, got {type(value).__name__}")
+    table = dataset.as_arrow(value)
+    if table is None:
+        raise UsageError(f"{what}: expected a path or a table, got {type(value).__name__}")
+    return table
 
 
 def _text_symbols(table: pa.Table, what: str, reading: dataset.Reading | None = None) -> pa.Table:
