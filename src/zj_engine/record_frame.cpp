@@ -120,8 +120,15 @@ double reference_price(std::string_view name, std::optional<double> value) {
     return *value;
 }
 
-std::string bad_value_text(const zj_core::BadValue& bad, std::span<const std::uint32_t> rows) {
-    return zj_core::bad_value_message(bad) + " (row " + std::to_string(rows[bad.record]) + ")";
+void throw_bad_value(const zj_core::BadValue& bad, std::span<const std::uint32_t> rows) {
+    throw SymbolError(zj_core::bad_value_message(bad) + " (row " + std::to_string(rows[bad.record]) + ")");
+}
+
+void require_days(const Days& days, std::initializer_list<const char*> names, std::string_view what) {
+    if (!days.given) zj_python::raise_value_error("days is required: " + std::string(what));
+    for (const char* name : names)
+        if (!days.has(name))
+            zj_python::raise_value_error(std::string("days has no column '") + name + "'; found " + days.table.names());
 }
 
 std::string join(const std::string& a, std::string_view b) {

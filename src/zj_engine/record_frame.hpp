@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <limits>
 #include <optional>
 #include <span>
@@ -92,9 +93,18 @@ std::optional<double> per_symbol(std::optional<double> given, const Days& days, 
 // SymbolError "Invalid {name} {value!r}" unless finite and positive.
 double reference_price(std::string_view name, std::optional<double> value);
 
-// "Invalid {field} {value!r} in record {i} (row {r})": a bad value of the
-// symbol's i-th record, at table row r.
-std::string bad_value_text(const zj_core::BadValue& bad, std::span<const std::uint32_t> rows);
+// SymbolError "Invalid {field} {value!r} in record {i} (row {r})" for the
+// first bad value of a symbol's records (a contiguous container of records),
+// r being the i-th record's table row.
+[[noreturn]] void throw_bad_value(const zj_core::BadValue& bad, std::span<const std::uint32_t> rows);
+template <class Points>
+void require_sound_records(const Points& points, std::span<const std::uint32_t> rows) {
+    if (const auto bad = zj_core::first_bad_value(std::span(points))) throw_bad_value(*bad, rows);
+}
+
+// ValueError unless `days` was given ("days is required: {what}") with each
+// of the columns `names`.
+void require_days(const Days& days, std::initializer_list<const char*> names, std::string_view what);
 
 // `a` and `b` joined by "; " (either may be empty).
 std::string join(const std::string& a, std::string_view b);

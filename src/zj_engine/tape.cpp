@@ -40,10 +40,7 @@ Ref tape(PyObject* trades, PyObject* days_obj, std::optional<double> breakout, P
     const Pool pool = records::make_pool(workers);
     const records::Input in = records::read_input(trades, zj_core::schema::kTrade, symbol, columns, pool);
     const records::Days days = records::read_days(days_obj, symbol);
-    if (!days.given) zj_python::raise_value_error("days is required: pre_close, high and low of each symbol");
-    for (const char* name : {"pre_close", "high", "low"})
-        if (!days.has(name))
-            zj_python::raise_value_error(std::string("days has no column '") + name + "'; found " + days.table.names());
+    records::require_days(days, {"pre_close", "high", "low"}, "pre_close, high and low of each symbol");
     if (breakout && !zj_core::valid_reference_price(*breakout))  // the same for every symbol: fail at once
         zj_python::raise_value_error(zj_core::invalid_value_message("breakout", *breakout));
     const bool with_breakout = breakout.has_value() || days.has("breakout");
@@ -61,8 +58,7 @@ Ref tape(PyObject* trades, PyObject* days_obj, std::optional<double> breakout, P
             std::optional<double> level = records::per_symbol(breakout, days, "breakout", day);
             if (level) records::reference_price("breakout", level);
             const std::vector<tx::TransactionPoint> points = trades_of(in, g);
-            if (const auto bad = zj_core::first_bad_value(std::span<const tx::TransactionPoint>(points)))
-                throw records::SymbolError(records::bad_value_text(*bad, in.rows(g)));
+            records::require_sound_records(points, in.rows(g));
             std::vector<tx::ScreeningTxPoint> plain(points.size());
             for (std::size_t k = 0; k < points.size(); ++k)
                 plain[k] = tx::ScreeningTxPoint{points[k].time, points[k].price, points[k].vol, points[k].trade_count};
