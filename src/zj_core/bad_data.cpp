@@ -1,5 +1,7 @@
 #include "zj_core/bad_data.hpp"
 
+#include "zj_core/common/numeric.hpp"
+
 namespace zj_core {
 namespace {
 
@@ -35,6 +37,20 @@ std::optional<BadValue> first_bad_value(std::span<const tick::TickPoint> points)
         return BadValue{i, "vol", p.vol};
     }
     return std::nullopt;
+}
+
+std::string invalid_value_message(std::string_view name, double value) {
+    return "Invalid " + std::string(name) + " " + float_repr(value);
+}
+
+std::string unordered_range_message(double high, double low) {
+    return "high " + float_repr(high) + " < low " + float_repr(low);
+}
+
+std::string bad_value_message(const BadValue& bad) {
+    const std::string value = std::holds_alternative<double>(bad.value) ? float_repr(std::get<double>(bad.value))
+                                                                        : int_repr(std::get<std::int64_t>(bad.value));
+    return "Invalid " + std::string(bad.field) + " " + value + " in record " + std::to_string(bad.record);
 }
 
 }  // namespace zj_core

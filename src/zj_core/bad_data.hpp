@@ -11,6 +11,8 @@
 #include <limits>
 #include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 #include <variant>
 
 #include "zj_core/tick/types.hpp"
@@ -39,5 +41,14 @@ struct BadValue {
 std::optional<BadValue> first_bad_value(std::span<const transaction::TransactionPoint> points);
 std::optional<BadValue> first_bad_value(std::span<const transaction::ScreeningTxPoint> points);
 std::optional<BadValue> first_bad_value(std::span<const tick::TickPoint> points);
+
+// The messages of bad data, every entry point alike; values are worded as
+// Python's repr of them.
+// "Invalid {name} {value!r}": a bad reference price.
+std::string invalid_value_message(std::string_view name, double value);
+// "high {high!r} < low {low!r}": the day's range upside down.
+std::string unordered_range_message(double high, double low);
+// "Invalid {field} {value!r} in record {i}".
+std::string bad_value_message(const BadValue& bad);
 
 }  // namespace zj_core

@@ -4,7 +4,9 @@
 // range [zd, zg] in its own direction (an up stroke whose high is below zd, a
 // down stroke whose low is above zg); that stroke starts the next zone.
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -15,6 +17,18 @@ namespace zj_core::zs {
 enum class Direction : std::uint8_t { Up = 0, Down = 1 };
 
 constexpr std::string_view direction_name(Direction d) { return d == Direction::Up ? "Up" : "Down"; }
+
+// A stroke's direction from its text ("Up" or "向上", "Down" or "向下").
+constexpr std::optional<Direction> parse_direction(std::string_view text) {
+    if (text == "Up" || text == "向上") return Direction::Up;
+    if (text == "Down" || text == "向下") return Direction::Down;
+    return std::nullopt;
+}
+
+// "Invalid direction '{text}', expected Up/Down".
+inline std::string invalid_direction_message(std::string_view text) {
+    return "Invalid direction '" + std::string(text) + "', expected Up/Down";
+}
 
 struct Bi {
     double high = 0.0;

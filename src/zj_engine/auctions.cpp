@@ -12,7 +12,6 @@ namespace {
 
 namespace clinic = zj_python::clinic;
 namespace auction = zj_core::auction;
-using records::Object;
 
 std::vector<auction::AuctionTick> snapshots_of(const records::Input& in, std::size_t g) {
     const auto& time = in.field("time");
@@ -38,7 +37,7 @@ Ref auctions(PyObject* snapshots, PyObject* days_obj, std::int32_t threshold, Py
 
     std::vector<std::optional<auction::ScanResult>> scans(in.groups.size());
     std::vector<std::optional<auction::FalseSellResult>> sells(in.groups.size());
-    const auto outcomes = records::released([&] {
+    const auto outcomes = released([&] {
         return records::run_groups(in, pool, [&](std::size_t g, records::Outcome& o) {
             std::optional<double> prices[4];
             if (days.given) {
@@ -55,7 +54,7 @@ Ref auctions(PyObject* snapshots, PyObject* days_obj, std::int32_t threshold, Py
 
     const std::vector<std::size_t> rows = records::one_row_per_symbol(in, outcomes);
     // Columns built without the GIL; only handing them over needs it.
-    records::Output out = records::released([&] {
+    records::Output out = released([&] {
         records::Output o(rows.size());
         const auto ps = records::pick(rows, scans);
         const auto pf = records::pick(rows, sells);
@@ -79,7 +78,7 @@ constexpr auto kAuctions = clinic::Function{"auctions",
 }  // namespace
 
 void register_auctions(PyObject* module) {
-    records::add_engine_function(module, clinic::method<kAuctions, auctions>());
+    add_engine_function(module, clinic::method<kAuctions, auctions>());
 }
 
 }  // namespace zj_engine

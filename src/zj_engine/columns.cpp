@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-#include "zj_engine/module.hpp"
+#include "zj_engine/binding.hpp"
 #include "zj_python/boundary/clinic.hpp"
 #include "zj_python/boundary/columns.hpp"
 
@@ -17,14 +17,7 @@ using zj_python::py_float;
 using zj_python::py_int;
 using zj_python::py_str;
 
-// Any object (required), and any object with None as default (null when None).
-struct Object {
-    using value_type = PyObject*;
-    const char* name;
-    std::optional<PyObject*> fallback = std::nullopt;  // never used: required
-    static value_type convert(PyObject* o) { return o; }
-};
-[[maybe_unused]] clinic::ParamInfo info(const Object& p) { return {p.name, false, {}}; }
+// Any object with None as default (null when None).
 struct OptObject {
     using value_type = PyObject*;
     const char* name;
@@ -100,10 +93,7 @@ constexpr auto kReadColumns =
 }  // namespace
 
 void register_columns(PyObject* module) {
-    PyMethodDef* def = clinic::method<kReadColumns, read_columns>();
-    Ref name = Ref::check(PyModule_GetNameObject(module));
-    Ref fn = Ref::check(PyCFunction_NewEx(def, module, name.get()));
-    if (PyModule_AddObjectRef(module, def->ml_name, fn.get()) < 0) throw PyErrOccurred{};
+    add_engine_function(module, clinic::method<kReadColumns, read_columns>());
 }
 
 }  // namespace zj_engine

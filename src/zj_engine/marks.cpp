@@ -11,7 +11,7 @@
 #include "zj_core/auction/types.hpp"
 #include "zj_core/tick/core.hpp"
 #include "zj_core/transaction/core.hpp"
-#include "zj_engine/module.hpp"
+#include "zj_engine/binding.hpp"
 #include "zj_python/auction/ticks.hpp"
 #include "zj_python/boundary/bad_data.hpp"
 #include "zj_python/boundary/clinic.hpp"
@@ -127,18 +127,12 @@ constexpr auto kAuctionMarks =
         "Per-snapshot marks of the auction analyses: time (seconds of the day) and in_window\n"
         "(09:15:00 to 09:25:59, the snapshots the analyses read), each a list in the order of `data`.");
 
-void add(PyObject* module, PyMethodDef* def) {
-    Ref module_name = Ref::check(PyModule_GetNameObject(module));
-    Ref fn = Ref::check(PyCFunction_NewEx(def, module, module_name.get()));
-    if (PyObject_SetAttrString(module, def->ml_name, fn.get()) < 0) throw PyErrOccurred{};
-}
-
 }  // namespace
 
 void register_marks(PyObject* module) {
-    add(module, clinic::method<kTapeMarks, tape_marks>());
-    add(module, clinic::method<kMinuteMarks, minute_marks>());
-    add(module, clinic::method<kAuctionMarks, auction_marks>());
+    add_engine_function(module, clinic::method<kTapeMarks, tape_marks>());
+    add_engine_function(module, clinic::method<kMinuteMarks, minute_marks>());
+    add_engine_function(module, clinic::method<kAuctionMarks, auction_marks>());
 }
 
 }  // namespace zj_engine

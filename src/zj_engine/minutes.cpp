@@ -11,7 +11,6 @@ namespace {
 
 namespace clinic = zj_python::clinic;
 namespace tick = zj_core::tick;
-using records::Object;
 
 // avg reads as the price and momentum as 0 where absent or null.
 std::vector<tick::TickPoint> minutes_of(const records::Input& in, std::size_t g) {
@@ -39,19 +38,16 @@ Ref minutes(PyObject* chart, PyObject* days_obj, std::optional<double> low_price
     const Pool pool = records::make_pool(workers);
     const records::Input in = records::read_input(chart, zj_core::schema::kMinute, symbol, columns, pool);
     const records::Days days = records::read_days(days_obj, symbol);
-    if (!days.given) zj_python::raise_value_error("days is required: pre_close of each symbol");
-    if (!days.has("pre_close"))
-        zj_python::raise_value_error("days has no column 'pre_close'; found " + days.table.names());
+    records::require_days(days, {"pre_close"}, "pre_close of each symbol");
 
     std::vector<std::optional<tick::TickAnalysisResult>> found(in.groups.size());
-    const auto outcomes = records::released([&] {
+    const auto outcomes = released([&] {
         return records::run_groups(in, pool, [&](std::size_t g, records::Outcome& o) {
             const std::size_t day = days.row(in.symbol[g]);
             const double pre_close = records::reference_price("pre_close", days.value("pre_close", day));
             const std::optional<double> low = records::per_symbol(low_price, days, "low_price", day);
             const std::vector<tick::TickPoint> points = minutes_of(in, g);
-            if (const auto bad = zj_core::first_bad_value(std::span<const tick::TickPoint>(points)))
-                throw records::SymbolError(records::bad_value_text(*bad, in.rows(g)));
+            records::require_sound_records(points, in.rows(g));
             found[g] = tick::analyze_tick_chart(points, low.has_value(), pre_close, low.value_or(0.0),
                                                 close_pos_threshold);
             if (!found[g]) o.reason = "tick_analysis: fewer than 10 minutes";
@@ -60,7 +56,7 @@ Ref minutes(PyObject* chart, PyObject* days_obj, std::optional<double> low_price
 
     const std::vector<std::size_t> rows = records::one_row_per_symbol(in, outcomes);
     // Columns built without the GIL; only handing them over needs it.
-    records::Output out = records::released([&] {
+    records::Output out = released([&] {
         records::Output o(rows.size());
         const auto picked = records::pick(rows, found);
         o.add<tick::TickAnalysisResult>(zj_core::results::kTick, picked);
@@ -83,7 +79,7 @@ constexpr auto kMinutes =
 }  // namespace
 
 void register_minutes(PyObject* module) {
-    records::add_engine_function(module, clinic::method<kMinutes, minutes>());
+    add_engine_function(module, clinic::method<kMinutes, minutes>());
 }
 
 }  // namespace zj_engine

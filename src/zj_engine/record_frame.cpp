@@ -1,7 +1,6 @@
 #include "zj_engine/record_frame.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -14,19 +13,6 @@
 namespace zj_engine::records {
 
 namespace schema = zj_core::schema;
-
-std::string float_repr(double x) {
-    if (std::isnan(x)) return "nan";
-    if (std::isinf(x)) return x < 0 ? "-inf" : "inf";
-    char buf[400];
-    const double a = std::fabs(x);
-    const bool fixed = a == 0.0 || (a >= 1e-4 && a < 1e16);
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x,
-                                         fixed ? std::chars_format::fixed : std::chars_format::scientific);
-    std::string s(buf, ec == std::errc{} ? end : buf);
-    if (fixed && s.find('.') == std::string::npos) s += ".0";
-    return s;
-}
 
 // ---- input ------------------------------------------------------------------------------
 
@@ -130,15 +116,19 @@ std::optional<double> per_symbol(std::optional<double> given, const Days& days, 
 double reference_price(std::string_view name, std::optional<double> value) {
     if (!value) throw SymbolError("no " + std::string(name) + " in days");
     if (!zj_core::valid_reference_price(*value))
-        throw SymbolError("Invalid " + std::string(name) + " " + float_repr(*value));
+        throw SymbolError(zj_core::invalid_value_message(name, *value));
     return *value;
 }
 
-std::string bad_value_text(const zj_core::BadValue& bad, std::span<const std::uint32_t> rows) {
-    const std::string value = std::holds_alternative<double>(bad.value) ? float_repr(std::get<double>(bad.value))
-                                                                        : std::to_string(std::get<std::int64_t>(bad.value));
-    return "Invalid " + std::string(bad.field) + " " + value + " in record " + std::to_string(bad.record) + " (row " +
-           std::to_string(rows[bad.record]) + ")";
+void throw_bad_value(const zj_core::BadValue& bad, std::span<const std::uint32_t> rows) {
+    throw SymbolError(zj_core::bad_value_message(bad) + " (row " + std::to_string(rows[bad.record]) + ")");
+}
+
+void require_days(const Days& days, std::initializer_list<const char*> names, std::string_view what) {
+    if (!days.given) zj_python::raise_value_error("days is required: " + std::string(what));
+    for (const char* name : names)
+        if (!days.has(name))
+            zj_python::raise_value_error(std::string("days has no column '") + name + "'; found " + days.table.names());
 }
 
 std::string join(const std::string& a, std::string_view b) {
@@ -240,13 +230,6 @@ Ref bytes_of(const std::vector<T>& v) {
                                                     static_cast<Py_ssize_t>(v.size() * sizeof(T))));
 }
 
-Ref str_list(std::span<const std::string_view> texts) {
-    Ref list = Ref::check(PyList_New(static_cast<Py_ssize_t>(texts.size())));
-    for (std::size_t i = 0; i < texts.size(); ++i)
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), zj_python::py_str(texts[i]).release());
-    return list;
-}
-
 }  // namespace
 
 Ref Output::to_python() const {
@@ -303,14 +286,6 @@ Ref finish(const Input& in, std::span<const std::size_t> row_group, Output& out,
     put("errors", std::move(errors));
     put("symbol_column", in.has_symbol ? zj_python::py_str(in.symbol_column) : zj_python::py_none());
     return result;
-}
-
-zj_python::clinic::ParamInfo info(const Object& p) { return {p.name, p.optional, p.optional ? "None" : ""}; }
-
-void add_engine_function(PyObject* module, PyMethodDef* def) {
-    Ref name = Ref::check(PyModule_GetNameObject(module));
-    Ref fn = Ref::check(PyCFunction_NewEx(def, module, name.get()));
-    if (PyModule_AddObjectRef(module, def->ml_name, fn.get()) < 0) throw PyErrOccurred{};
 }
 
 }  // namespace zj_engine::records

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <limits>
 #include <optional>
 #include <span>
@@ -23,6 +24,7 @@
 #include "zj_core/common/time_of_day.hpp"
 #include "zj_core/results.hpp"
 #include "zj_core/schema.hpp"
+#include "zj_engine/binding.hpp"
 #include "zj_engine/module.hpp"
 #include "zj_engine/pool.hpp"
 #include "zj_engine/signal_frame.hpp"
@@ -38,9 +40,6 @@ namespace results = zj_core::results;
 struct SymbolError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
-
-// Python's repr of a float ("nan", "inf", "-1.5", "10.0", "1e+16"), for messages.
-std::string float_repr(double x);
 
 // A call's records: the table bound to a record kind and grouped by symbol,
 // groups ordered by symbol text.
@@ -94,9 +93,18 @@ std::optional<double> per_symbol(std::optional<double> given, const Days& days, 
 // SymbolError "Invalid {name} {value!r}" unless finite and positive.
 double reference_price(std::string_view name, std::optional<double> value);
 
-// "Invalid {field} {value!r} in record {i} (row {r})": a bad value of the
-// symbol's i-th record, at table row r.
-std::string bad_value_text(const zj_core::BadValue& bad, std::span<const std::uint32_t> rows);
+// SymbolError "Invalid {field} {value!r} in record {i} (row {r})" for the
+// first bad value of a symbol's records (a contiguous container of records),
+// r being the i-th record's table row.
+[[noreturn]] void throw_bad_value(const zj_core::BadValue& bad, std::span<const std::uint32_t> rows);
+template <class Points>
+void require_sound_records(const Points& points, std::span<const std::uint32_t> rows) {
+    if (const auto bad = zj_core::first_bad_value(std::span(points))) throw_bad_value(*bad, rows);
+}
+
+// ValueError unless `days` was given ("days is required: {what}") with each
+// of the columns `names`.
+void require_days(const Days& days, std::initializer_list<const char*> names, std::string_view what);
 
 // `a` and `b` joined by "; " (either may be empty).
 std::string join(const std::string& a, std::string_view b);
@@ -185,19 +193,6 @@ struct Outcome {
 Ref finish(const Input& in, std::span<const std::size_t> row_group, Output& out,
            const std::vector<Outcome>& outcomes, bool with_reason);
 
-// Runs fn without the GIL; ColumnError and frame::InputError become ValueError
-// / TypeError once the GIL is back.
-template <class F>
-auto released(F&& fn) -> decltype(fn()) {
-    return col::without_gil([&] {
-        try {
-            return fn();
-        } catch (const frame::InputError& e) {
-            throw col::ColumnError(false, e.what());
-        }
-    });
-}
-
 // Runs body(); a SymbolError (or an auction's NaN price) becomes o.error.
 void run_guarded(Outcome& o, const std::function<void()>& body);
 
@@ -228,18 +223,5 @@ inline Pool make_pool(std::uint64_t workers) {
     if (workers < 1) zj_python::raise_value_error("workers must be at least 1");
     return Pool(static_cast<std::size_t>(std::min<std::uint64_t>(workers, 1024)));
 }
-
-// Any object, borrowed; None when omitted (optional ones).
-struct Object {
-    using value_type = PyObject*;
-    const char* name;
-    bool optional = false;
-    static value_type convert(PyObject* o) { return o; }
-};
-zj_python::clinic::ParamInfo info(const Object& p);
-inline PyObject* default_value(const Object&) { return Py_None; }
-
-// Adds a function described by the clinic to the engine module.
-void add_engine_function(PyObject* module, PyMethodDef* def);
 
 }  // namespace zj_engine::records

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "zj_engine/module.hpp"
+#include "zj_engine/binding.hpp"
 #include "zj_engine/signal_frame.hpp"
 #include "zj_python/boundary/clinic.hpp"
 #include "zj_python/boundary/columns.hpp"
@@ -26,18 +26,6 @@ namespace col = zj_python::columns;
 namespace ga = zj_python::generate_all;
 using zj_python::raise_type_error;
 using zj_python::raise_value_error;
-
-// ---- parameter kinds of this function ----------------------------------------
-
-// Any object, passed on borrowed; None when omitted if optional.
-struct Object {
-    using value_type = PyObject*;
-    const char* name;
-    bool optional = false;
-    static value_type convert(PyObject* o) { return o; }
-};
-clinic::ParamInfo info(const Object& p) { return {p.name, p.optional, p.optional ? "None" : ""}; }
-PyObject* default_value(const Object&) { return Py_None; }
 
 // ---- configurations ---------------------------------------------------------------
 
@@ -154,30 +142,11 @@ T* new_buffer(std::size_t count, Ref& holder) {
     return reinterpret_cast<T*>(PyByteArray_AsString(holder.get()));
 }
 
-Ref str_list(const frame::Categories& texts) {
-    Ref list = Ref::check(PyList_New(static_cast<Py_ssize_t>(texts.size())));
-    for (std::size_t i = 0; i < texts.size(); ++i)
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), zj_python::py_str(texts[i]).release());
-    return list;
-}
-
 void put(PyObject* dict, const char* key, const Ref& value) {
     if (PyDict_SetItemString(dict, key, value.get()) < 0) throw PyErrOccurred{};
 }
 
 // ---- the function -------------------------------------------------------------------
-
-// Runs `fn` without the GIL; the frame's InputError becomes a ValueError.
-template <class F>
-auto released(F&& fn) -> decltype(fn()) {
-    return col::without_gil([&] {
-        try {
-            return fn();
-        } catch (const frame::InputError& e) {
-            throw col::ColumnError(false, e.what());
-        }
-    });
-}
 
 Ref signals(PyObject* bars, PyObject* configs_obj, PyObject* symbol, PyObject* columns, std::string_view layout,
             bool sort, std::uint64_t workers, bool collect) {
@@ -299,10 +268,7 @@ constexpr auto kSignals =
 }  // namespace
 
 void register_signals(PyObject* module) {
-    PyMethodDef* def = clinic::method<kSignals, signals>();
-    Ref name = Ref::check(PyModule_GetNameObject(module));
-    Ref fn = Ref::check(PyCFunction_NewEx(def, module, name.get()));
-    if (PyModule_AddObjectRef(module, def->ml_name, fn.get()) < 0) throw PyErrOccurred{};
+    add_engine_function(module, clinic::method<kSignals, signals>());
 }
 
 }  // namespace zj_engine

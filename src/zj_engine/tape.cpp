@@ -14,7 +14,6 @@ namespace {
 
 namespace clinic = zj_python::clinic;
 namespace tx = zj_core::transaction;
-using records::Object;
 
 std::vector<tx::TransactionPoint> trades_of(const records::Input& in, std::size_t g) {
     const auto& time = in.field("time");
@@ -41,30 +40,25 @@ Ref tape(PyObject* trades, PyObject* days_obj, std::optional<double> breakout, P
     const Pool pool = records::make_pool(workers);
     const records::Input in = records::read_input(trades, zj_core::schema::kTrade, symbol, columns, pool);
     const records::Days days = records::read_days(days_obj, symbol);
-    if (!days.given) zj_python::raise_value_error("days is required: pre_close, high and low of each symbol");
-    for (const char* name : {"pre_close", "high", "low"})
-        if (!days.has(name))
-            zj_python::raise_value_error(std::string("days has no column '") + name + "'; found " + days.table.names());
+    records::require_days(days, {"pre_close", "high", "low"}, "pre_close, high and low of each symbol");
     if (breakout && !zj_core::valid_reference_price(*breakout))  // the same for every symbol: fail at once
-        zj_python::raise_value_error("Invalid breakout " + records::float_repr(*breakout));
+        zj_python::raise_value_error(zj_core::invalid_value_message("breakout", *breakout));
     const bool with_breakout = breakout.has_value() || days.has("breakout");
 
     std::vector<std::optional<tx::TransactionAnalysisResult>> a(in.groups.size());
     std::vector<std::optional<tx::ScreeningMetrics>> s(in.groups.size());
     std::vector<std::optional<tx::BreakoutResult>> b(in.groups.size());
-    const auto outcomes = records::released([&] {
+    const auto outcomes = released([&] {
         return records::run_groups(in, pool, [&](std::size_t g, records::Outcome& o) {
             const std::size_t day = days.row(in.symbol[g]);
             const double pre_close = records::reference_price("pre_close", days.value("pre_close", day));
             const double high = records::reference_price("high", days.value("high", day));
             const double low = records::reference_price("low", days.value("low", day));
-            if (high < low)
-                throw records::SymbolError("high " + records::float_repr(high) + " < low " + records::float_repr(low));
+            if (high < low) throw records::SymbolError(zj_core::unordered_range_message(high, low));
             std::optional<double> level = records::per_symbol(breakout, days, "breakout", day);
             if (level) records::reference_price("breakout", level);
             const std::vector<tx::TransactionPoint> points = trades_of(in, g);
-            if (const auto bad = zj_core::first_bad_value(std::span<const tx::TransactionPoint>(points)))
-                throw records::SymbolError(records::bad_value_text(*bad, in.rows(g)));
+            records::require_sound_records(points, in.rows(g));
             std::vector<tx::ScreeningTxPoint> plain(points.size());
             for (std::size_t k = 0; k < points.size(); ++k)
                 plain[k] = tx::ScreeningTxPoint{points[k].time, points[k].price, points[k].vol, points[k].trade_count};
@@ -82,7 +76,7 @@ Ref tape(PyObject* trades, PyObject* days_obj, std::optional<double> breakout, P
 
     const std::vector<std::size_t> rows = records::one_row_per_symbol(in, outcomes);
     // Columns built without the GIL; only handing them over needs it.
-    records::Output out = records::released([&] {
+    records::Output out = released([&] {
         records::Output o(rows.size());
         const auto pa = records::pick(rows, a);
         const auto ps = records::pick(rows, s);
@@ -104,6 +98,6 @@ constexpr auto kTape =
 
 }  // namespace
 
-void register_tape(PyObject* module) { records::add_engine_function(module, clinic::method<kTape, tape>()); }
+void register_tape(PyObject* module) { add_engine_function(module, clinic::method<kTape, tape>()); }
 
 }  // namespace zj_engine

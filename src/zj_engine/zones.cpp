@@ -12,7 +12,6 @@ namespace {
 
 namespace clinic = zj_python::clinic;
 namespace zs = zj_core::zs;
-using records::Object;
 
 constexpr std::int64_t kNsPerDay = 86'400'000'000'000;
 
@@ -47,12 +46,11 @@ std::vector<zs::Bi> strokes_of(const records::Input& in, std::size_t g) {
         zs::Bi& b = out[k];
         const std::int32_t code = direction.codes[r];
         const std::string_view d = code < 0 ? std::string_view() : direction.dictionary[static_cast<std::size_t>(code)];
-        if (d == "Up" || d == "向上") b.direction = zs::Direction::Up;
-        else if (d == "Down" || d == "向下") b.direction = zs::Direction::Down;
-        else
-            throw records::SymbolError((code < 0 ? std::string("Missing 'direction'")
-                                                 : "Invalid direction '" + std::string(d) + "', expected Up/Down") +
+        const std::optional<zs::Direction> dir = code < 0 ? std::nullopt : zs::parse_direction(d);
+        if (!dir)
+            throw records::SymbolError((code < 0 ? std::string("Missing 'direction'") : zs::invalid_direction_message(d)) +
                                        " in record " + std::to_string(k) + " (row " + std::to_string(r) + ")");
+        b.direction = *dir;
         b.high = high.f64[r];
         b.low = low.f64[r];
         b.sdt = end_at(in, r, "sdt_ts", "sdt", k);
@@ -69,7 +67,7 @@ Ref zones(PyObject* strokes, PyObject* symbol, PyObject* columns, std::uint64_t 
             zj_python::raise_value_error(std::string("missing column '") + dt + "' or '" + unix +
                                          "' (stroke field); found " + in.table.names());
     std::vector<std::vector<zs::Zs>> found(in.groups.size());
-    const auto outcomes = records::released([&] {
+    const auto outcomes = released([&] {
         return records::run_groups(in, pool, [&](std::size_t g, records::Outcome&) {
             found[g] = zs::get_zs_seq(strokes_of(in, g));
         });
@@ -84,7 +82,7 @@ Ref zones(PyObject* strokes, PyObject* symbol, PyObject* columns, std::uint64_t 
         }
     }
     // Columns built without the GIL; only handing them over needs it.
-    records::Output out = records::released([&] {
+    records::Output out = released([&] {
         records::Output o(rows.size());
         o.add<zs::Zs>(zj_core::results::kZone, zones);
         return o;
@@ -98,6 +96,6 @@ constexpr auto kZones = clinic::Function{"zones", Object{"strokes"}, Object{"sym
 
 }  // namespace
 
-void register_zones(PyObject* module) { records::add_engine_function(module, clinic::method<kZones, zones>()); }
+void register_zones(PyObject* module) { add_engine_function(module, clinic::method<kZones, zones>()); }
 
 }  // namespace zj_engine

@@ -99,9 +99,9 @@ Direction read_direction(Record& r, PyObject* up, PyObject* down) {
     if (o == down) return Direction::Down;
     if (!PyUnicode_Check(o)) to_str(o);            // the str conversion's TypeError
     const std::optional<std::string_view> text = try_str(o);  // unencodable text is just not a direction
-    if (text == "Up" || text == "向上") return Direction::Up;
-    if (text == "Down" || text == "向下") return Direction::Down;
-    raise_value_error("Invalid direction '" + text_for_message(o) + "', expected Up/Down");
+    if (text)
+        if (const auto d = zj_core::zs::parse_direction(*text)) return *d;
+    raise_value_error(zj_core::zs::invalid_direction_message(text_for_message(o)));
 }
 
 constexpr TimeKeys kStart{kSdtTs, kSdt, "sdt_ts", "sdt"};

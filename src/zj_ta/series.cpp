@@ -1,7 +1,6 @@
 #include "zj_ta/series.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <stdexcept>
 
@@ -51,22 +50,8 @@ bool is_ndarray(PyObject* o) {
 
 bool native_float64_format(const char* f) {
     if (f == nullptr) return false;  // unsigned bytes
-    constexpr bool little = std::endian::native == std::endian::little;
-    switch (f[0]) {
-        case '@':
-        case '=': ++f; break;
-        case '<':
-            if (!little) return false;
-            ++f;
-            break;
-        case '>':
-        case '!':
-            if (little) return false;
-            ++f;
-            break;
-        default: break;
-    }
-    return f[0] == 'd' && f[1] == '\0';
+    f = zj_python::columns::native_item_code(f);
+    return f != nullptr && f[0] == 'd' && f[1] == '\0';
 }
 
 // Reserved ahead for an iterable's values at most; more grow as they come.

@@ -5,6 +5,8 @@ reference prices, and keep working on data that is merely unusual."""
 import math
 
 import pytest
+from hypothesis import given, settings
+from hypothesis import strategies as st
 
 import zjkit._native as native
 from zjkit.sample import day_range, day_tape, minute_chart
@@ -59,6 +61,30 @@ def test_argument_errors_come_first_and_a_flat_day_is_valid():
     # high == low: a one-price day, position 0.5 as before
     flat = [{**t, "price": 10.0} for t in TAPE]
     assert native.trans_analysis(flat, 10.0, 10.0, 10.0)["price_position"] == 0.5
+
+
+FLOAT_MAX = 1.7976931348623157e308
+
+
+@settings(max_examples=500)
+@given(st.floats(allow_nan=False, allow_infinity=False))
+def test_values_are_worded_as_python_repr(x):
+    if x <= 0:
+        with pytest.raises(ValueError) as info:
+            native.trans_analysis([], x, HIGH, LOW)
+        assert str(info.value) == f"Invalid pre_close {x!r}"
+    elif x < FLOAT_MAX:
+        with pytest.raises(ValueError) as info:
+            native.trans_analysis([], 10.0, x, FLOAT_MAX)
+        assert str(info.value) == f"high {x!r} < low {FLOAT_MAX!r}"
+
+
+@settings(max_examples=100)
+@given(st.integers(min_value=-(2**63), max_value=-1))
+def test_volumes_are_worded_as_python_repr(vol):
+    with pytest.raises(ValueError) as info:
+        native.screening_metrics(with_value(TAPE, 0, vol=vol))
+    assert str(info.value) == f"Invalid vol {vol!r} in record 0"
 
 
 # ---- record values ----------------------------------------------------------

@@ -179,6 +179,18 @@ def test_unusable_column_types_raise_type_error(column, text):
         read(pa.table({"close": column}))
 
 
+@pytest.mark.parametrize("dtype, text", [
+    (">f8", "column 'close' has type buffer of format '>d'; expected numbers"),
+    (">i8", "column 'close' has type buffer of format '>q'; expected numbers"),
+])
+def test_buffers_in_the_other_byte_order_raise_type_error(dtype, text):
+    bars = {k: np.arange(3.0) for k in ("open", "high", "low", "vol")}
+    bars["dt"] = np.arange(3).astype("datetime64[D]")
+    bars["close"] = np.arange(3, dtype=dtype)
+    with pytest.raises(TypeError, match=text):
+        read(bars)
+
+
 def test_unusable_columns_that_no_field_reads_are_ignored():
     got = read(pa.table({"close": [1.0], "flags": [[1, 2]], "ok": [True]}))
     assert got["close"] == [1.0]

@@ -388,6 +388,22 @@ def test_each_analysis_reports_bad_symbols(name, call, message):
     assert errors.to_dict("records") == [{"symbol": "000001", "error": message}]
 
 
+MISSING_DAYS = [
+    (lambda: frame.tape(one_symbol(good_tapes()["000001"]), None),
+     "^days is required: pre_close, high and low of each symbol$"),
+    (lambda: frame.tape(one_symbol(good_tapes()["000001"]), {"000001": {"pre_close": 10.0}}),
+     "^days has no column 'high'; found "),
+    (lambda: frame.minutes(one_symbol(CHART), None),
+     "^days is required: pre_close of each symbol$"),
+]
+
+
+@pytest.mark.parametrize("call, message", MISSING_DAYS)
+def test_the_days_an_analysis_needs(call, message):
+    with pytest.raises(ValueError, match=message):
+        call()
+
+
 def test_strokes_need_their_ends():
     df = one_symbol(sample.strokes(n=4)).drop(columns=["edt"])
     with pytest.raises(ValueError, match="missing column 'edt' or 'edt_ts' \\(stroke field\\)"):

@@ -154,6 +154,23 @@ def test_broken_file_and_invalid_symbol_go_to_the_errors_table(tmp_path, capsys)
     assert not (tmp_path / "res.errors.csv").exists()
 
 
+@pytest.mark.parametrize("umask", [0o022, 0o002])
+def test_result_files_get_an_ordinary_files_mode(tmp_path, umask):
+    data = write_layout(tmp_path, bars(), "hive")
+    (data / "symbol=000003.SZ").mkdir()
+    bad = pa.table({"dt": ["2024-01-02"], "close": [-1.0]})
+    pq.write_table(bad, data / "symbol=000003.SZ" / "part-0.parquet")
+    out = tmp_path / "res.parquet"
+    previous = os.umask(umask)
+    try:
+        result = run("summary", data, out)
+    finally:
+        os.umask(previous)
+    assert result.errors_path == tmp_path / "res.errors.csv"
+    assert out.stat().st_mode & 0o777 == 0o666 & ~umask
+    assert result.errors_path.stat().st_mode & 0o777 == 0o666 & ~umask
+
+
 def test_a_file_the_function_rejects_costs_only_its_symbols(tmp_path):
     data = write_layout(tmp_path, bars(), "file per symbol")
     odd = pa.table({"symbol": ["000009.SZ"], "dt": ["2024-01-02"], "price": [1.0]})

@@ -15,6 +15,7 @@ from __future__ import annotations
 import concurrent.futures
 import glob
 import os
+import sys
 import urllib.parse
 from dataclasses import dataclass, field
 from pathlib import Path
@@ -28,7 +29,7 @@ import pyarrow.parquet as pq
 
 from zjkit.market.commands import UsageError
 
-__all__ = ["SYMBOL_ALIASES", "Batch", "Plan", "Reading", "find_files", "plan", "read_batch", "read_table",
+__all__ = ["SYMBOL_ALIASES", "Batch", "Plan", "Reading", "as_arrow", "find_files", "plan", "read_batch", "read_table",
            "read_whole"]
 
 #: Names a symbol column goes by, tried in this order.
@@ -81,6 +82,19 @@ class Plan:
     errors: list[dict]                 # files that could not be read: file, symbol, error
     symbol: str | None
     files: int
+
+
+def as_arrow(value: Any) -> pa.Table | None:
+    """A table given from Python (Arrow, pandas, or any Arrow stream exporter such
+    as polars) as an Arrow table; None for anything else."""
+    if isinstance(value, pa.Table):
+        return value
+    pd = sys.modules.get("pandas")
+    if pd is not None and isinstance(value, pd.DataFrame):
+        return pa.Table.from_pandas(value, preserve_index=False)
+    if hasattr(value, "__arrow_c_stream__"):
+        return pa.table(value)
+    return None
 
 
 def _format(path: str) -> str | None:

@@ -6,8 +6,9 @@ from __future__ import annotations
 import os
 import shutil
 import tempfile
+from contextlib import contextmanager
 from pathlib import Path
-from typing import Iterable
+from typing import Iterable, Iterator
 
 import pyarrow as pa
 import pyarrow.csv as pacsv
@@ -16,7 +17,7 @@ import pyarrow.parquet as pq
 
 from zjkit.market.commands import UsageError
 
-__all__ = ["ResultSink", "errors_path", "output_format", "write_errors"]
+__all__ = ["ResultSink", "atomic_file", "errors_path", "output_format", "write_errors"]
 
 _EXTENSIONS = {".parquet": "parquet", ".pq": "parquet", ".csv": "csv"}
 
@@ -95,14 +96,8 @@ class ResultSink:
     def commit(self, empty_schema: pa.Schema) -> None:
         schemas = [ipc.open_file(p).schema for p in self.parts]
         schema = pa.unify_schemas(schemas, promote_options="permissive") if schemas else empty_schema
-        fd, tmp = tempfile.mkstemp(prefix=f".{self.out.name}.", suffix=".tmp", dir=self.out.parent)
-        os.close(fd)
-        try:
+        with atomic_file(self.out) as tmp:
             _write((_conform(self._read(p), schema) for p in self.parts), schema, tmp, self.fmt)
-            os.replace(tmp, self.out)
-        except BaseException:
-            _remove(tmp)
-            raise
 
     @staticmethod
     def _read(path: Path) -> pa.Table:
@@ -128,6 +123,24 @@ def _conform(table: pa.Table, schema: pa.Schema) -> pa.Table:
     return table if table.schema == schema else table.cast(schema)
 
 
+@contextmanager
+def atomic_file(out: Path) -> Iterator[str]:
+    """A temporary file's path beside `out`, renamed to `out` once the block is
+    done and removed if it fails. The file gets an ordinary new file's mode
+    (0666 less the umask), not mkstemp's owner-only 0600."""
+    fd, tmp = tempfile.mkstemp(prefix=f".{out.name}.", suffix=".tmp", dir=out.parent)
+    os.close(fd)
+    try:
+        yield tmp
+        umask = os.umask(0)
+        os.umask(umask)
+        os.chmod(tmp, 0o666 & ~umask)
+        os.replace(tmp, out)
+    except BaseException:
+        _remove(tmp)
+        raise
+
+
 def _remove(path: str | Path) -> None:
     try:
         os.unlink(path)
@@ -142,12 +155,6 @@ def write_errors(out: Path, rows: list[dict]) -> Path | None:
         _remove(path)
         return None
     table = pa.table({k: pa.array([r[k] for r in rows], pa.string()) for k in ("file", "symbol", "error")})
-    fd, tmp = tempfile.mkstemp(prefix=f".{path.name}.", suffix=".tmp", dir=path.parent)
-    os.close(fd)
-    try:
+    with atomic_file(path) as tmp:
         pacsv.write_csv(table, tmp)
-        os.replace(tmp, path)
-    except BaseException:
-        _remove(tmp)
-        raise
     return path

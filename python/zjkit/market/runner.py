@@ -105,12 +105,10 @@ def frame_options(cmd: Command, options: dict[str, Any], reading: dataset.Readin
 
 def _arrow(table: Any) -> pa.Table:
     """A frame function's result as an Arrow table, whatever its flavour."""
-    if isinstance(table, pa.Table):
-        return table
-    pd = sys.modules.get("pandas")
-    if pd is not None and isinstance(table, pd.DataFrame):
-        return pa.Table.from_pandas(table, preserve_index=False)
-    if hasattr(table, "__arrow_c_stream__") or isinstance(table, dict):
+    arrow = dataset.as_arrow(table)
+    if arrow is not None:
+        return arrow
+    if isinstance(table, dict):
         return pa.table(table)
     raise TypeError(f"a frame function returned {type(table).__name__}, not a table")
 

@@ -20,8 +20,6 @@ import datetime as _dt
 import io
 import math
 import os
-import sys
-import tempfile
 from dataclasses import dataclass, field
 from pathlib import Path
 from typing import Any, Callable
@@ -190,14 +188,10 @@ def _table(value: Any, reading: dataset.Reading, what: str) -> pa.Table:
             raise UsageError(f"{what}: {e}") from None
         except Exception as e:
             raise UsageError(f"{what} {os.fspath(value)}: {type(e).__name__}: {e}") from None
-    if isinstance(value, pa.Table):
-        return value
-    pd = sys.modules.get("pandas")
-    if pd is not None and isinstance(value, pd.DataFrame):
-        return pa.Table.from_pandas(value, preserve_index=False)
-    if hasattr(value, "__arrow_c_stream__"):
-        return pa.table(value)
-    raise UsageError(f"{what}: expected a path or a table, got {type(value).__name__}")
+    table = dataset.as_arrow(value)
+    if table is None:
+        raise UsageError(f"{what}: expected a path or a table, got {type(value).__name__}")
+    return table
 
 
 def _text_symbols(table: pa.Table, what: str, reading: dataset.Reading | None = None) -> pa.Table:
@@ -435,20 +429,10 @@ def _describe(value: Any) -> str:
 
 
 def _write_atomically(out: Path, text: str) -> None:
-    fd, tmp = tempfile.mkstemp(prefix=f".{out.name}.", suffix=".tmp", dir=out.parent)
-    try:
-        with os.fdopen(fd, "w", encoding="utf-8") as f:
-            f.write(text)
-        umask = os.umask(0)
-        os.umask(umask)
-        os.chmod(tmp, 0o666 & ~umask)  # as an ordinary new file, not mkstemp's owner-only mode
-        os.replace(tmp, out)
-    except BaseException:
-        try:
-            os.unlink(tmp)
-        except FileNotFoundError:
-            pass
-        raise
+    from zjkit.market.output import atomic_file
+
+    with atomic_file(out) as tmp:
+        Path(tmp).write_text(text, encoding="utf-8")
 
 
 def _fmt(value: Any) -> str:

@@ -40,4 +40,12 @@ std::string fixed(double x, int decimals);
 // The same with the sign always written ("+1.5", "-0.3", "+0").
 std::string fixed_signed(double x, int decimals);
 
+// Python's repr of a float: the shortest digits that read back to the same
+// double, in exponent form below 1e-4 and from 1e16 on ("1e-05", "1.5e+16"),
+// else positional with at least one decimal ("10.0", "-0.0"); "nan", "inf",
+// "-inf".
+std::string float_repr(double x);
+// Python's repr of an int ("-100").
+std::string int_repr(std::int64_t x);
+
 }  // namespace zj_core

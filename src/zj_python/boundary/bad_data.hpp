@@ -1,7 +1,6 @@
 #pragma once
-// The errors of bad market data (zj_core/bad_data.hpp), worded with Python's
-// own spelling of the value: repr of the float or int as read ("nan", "inf",
-// "-1.5", "-100").
+// The errors of bad market data (zj_core/bad_data.hpp) as ValueError, with
+// the messages every entry point shares ("Invalid pre_close nan").
 #include <span>
 
 #include "zj_core/bad_data.hpp"

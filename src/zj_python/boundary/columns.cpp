@@ -328,25 +328,26 @@ bool read_arrow_or_fall_back(Table& t, std::vector<Source>& sources, PyObject* o
 
 // ---- mappings of arrays -----------------------------------------------------
 
+}  // namespace
+
+const char* native_item_code(const char* format) {
+    constexpr bool little = std::endian::native == std::endian::little;
+    switch (format[0]) {
+        case '@':
+        case '=': return format + 1;
+        case '<': return little ? format + 1 : nullptr;
+        case '>':
+        case '!': return little ? nullptr : format + 1;
+        default: return format;
+    }
+}
+
+namespace {
+
 std::optional<ArrowType> buffer_type(const char* format, Py_ssize_t itemsize) {
     if (format == nullptr) return NANOARROW_TYPE_UINT8;
-    constexpr bool little = std::endian::native == std::endian::little;
-    const char* f = format;
-    switch (*f) {
-        case '@':
-        case '=': ++f; break;
-        case '<':
-            if (!little) return std::nullopt;
-            ++f;
-            break;
-        case '>':
-        case '!':
-            if (little) return std::nullopt;
-            ++f;
-            break;
-        default: break;
-    }
-    if (f[0] == '\0' || f[1] != '\0') return std::nullopt;
+    const char* f = native_item_code(format);
+    if (f == nullptr || f[0] == '\0' || f[1] != '\0') return std::nullopt;
     const bool is_signed = f[0] == 'b' || f[0] == 'h' || f[0] == 'i' || f[0] == 'l' || f[0] == 'q' || f[0] == 'n';
     const bool is_unsigned = f[0] == 'B' || f[0] == 'H' || f[0] == 'I' || f[0] == 'L' || f[0] == 'Q' || f[0] == 'N';
     if (f[0] == 'd' && itemsize == 8) return NANOARROW_TYPE_DOUBLE;

@@ -175,6 +175,11 @@ struct Bound {
 // column with read_values. No GIL needed.
 Bound bind(const Table& table, const zj_core::schema::RecordSchema& schema, const BindOptions& options);
 
+// A buffer protocol format's item code past its byte-order prefix ('@', '=',
+// or '<' / '>' / '!' naming this machine's order); null when the prefix names
+// the other byte order. `format` is not null.
+const char* native_item_code(const char* format);
+
 // Runs `fn` with the GIL released and returns its result; a ColumnError it
 // throws is raised as its Python exception once the GIL is held again. Other
 // exceptions pass through (after the GIL is taken back).
