@@ -18,8 +18,6 @@ SYMBOL_ALIASES = ("symbol", "ts_code", "code", "代码")
 
 def summary(table, *, symbol=None, columns=None, workers=None, errors="raise", scale=1.0,
             interrupt_at=None, days=None):
-    if workers is not None and workers < 1:
-        raise ValueError("workers must be at least 1")
     columns = columns or {}
     close = columns.get("close", "close")
     if close not in table.column_names:

@@ -14,7 +14,7 @@ import market_fake
 import zjkit.sample
 from zjkit.demo import market as market_demo
 from zjkit.cli import main
-from zjkit.market import COMMANDS, Command, Option, UsageError, errors_path, run
+from zjkit.market import COMMANDS, Command, Option, UsageError, run
 from zjkit.market.commands import _float, _table, parse_signal
 from zjkit.market.dataset import Reading, plan
 
@@ -91,7 +91,6 @@ def test_every_layout_equals_the_direct_call(tmp_path, layout, batch_rows):
     assert result.errors_path is None
     got = pq.read_table(tmp_path / "out.parquet")
     want = expected(table, scale=2)
-    assert got.column("symbol").to_pylist() == SYMBOLS
     compared = ["symbol", "rows", "close_sum"]
     assert got.select(compared) == want.select(compared)
 
@@ -99,7 +98,6 @@ def test_every_layout_equals_the_direct_call(tmp_path, layout, batch_rows):
 @pytest.mark.parametrize("order, group_rows, batch_rows, batches", [
     ("symbol", 4, 6, 3),        # groups share symbols: cut only where a symbol ends
     ("symbol", 6, 6, 5),        # one group per symbol, one batch each
-    ("symbol", 6, 12, 3),
     ("symbol", 6, 100, 1),      # small enough to read whole
     ("day", 6, 6, 1),           # not ordered by symbol: read whole
 ])
@@ -117,16 +115,6 @@ def test_a_long_parquet_file_ordered_by_symbol_is_read_in_parts(
     assert pq.read_table(tmp_path / "out.parquet") == expected(table)
 
 
-def test_csv_output_and_explicit_format(tmp_path):
-    data = write_layout(tmp_path, bars(), "hive")
-    run("summary", data, tmp_path / "out.csv")
-    run("summary", data, tmp_path / "out.txt", format="csv")
-    csv = pacsv.read_csv(tmp_path / "out.csv", convert_options=pacsv.ConvertOptions(
-        column_types={"symbol": pa.string()}))
-    assert csv.column("symbol").to_pylist() == SYMBOLS
-    assert (tmp_path / "out.csv").read_bytes() == (tmp_path / "out.txt").read_bytes()
-
-
 def test_broken_file_and_invalid_symbol_go_to_the_errors_table(tmp_path, capsys):
     table = bars()
     data = write_layout(tmp_path, table, "hive")
@@ -136,62 +124,35 @@ def test_broken_file_and_invalid_symbol_go_to_the_errors_table(tmp_path, capsys)
     bad = pa.table({"dt": ["2024-01-02"], "close": [-1.0]})
     (data / "symbol=000003.SZ").mkdir()
     pq.write_table(bad, data / "symbol=000003.SZ" / "part-0.parquet")
+    # Files of one symbol with different columns are not null-filled.
+    extra = pa.table({"dt": ["2024-02-01"], "price": [5.0]})
+    pq.write_table(extra, data / f"symbol={SYMBOLS[0]}" / "part-1.parquet")
     out = tmp_path / "res.parquet"
-    result = run("summary", data, out)
-    assert not result.ok
-    assert pq.read_table(out).column("symbol").to_pylist() == SYMBOLS
-    errors = pacsv.read_csv(tmp_path / "res.errors.csv").to_pylist()
-    assert [(Path(e["file"]).parent.name, e["symbol"]) for e in errors] == [
-        ("symbol=999999.SZ", "999999.SZ"),
-        ("symbol=000003.SZ", "000003.SZ"),
-    ]
-    assert "close -1.0 in row 0" in errors[1]["error"]
-    assert "2 symbols failed" in capsys.readouterr().err
-    # A clean run over the same output removes the stale errors table.
-    broken.unlink()
-    (data / "symbol=000003.SZ" / "part-0.parquet").unlink()
-    assert run("summary", data, out).ok
-    assert not (tmp_path / "res.errors.csv").exists()
-
-
-@pytest.mark.parametrize("umask", [0o022, 0o002])
-def test_result_files_get_an_ordinary_files_mode(tmp_path, umask):
-    data = write_layout(tmp_path, bars(), "hive")
-    (data / "symbol=000003.SZ").mkdir()
-    bad = pa.table({"dt": ["2024-01-02"], "close": [-1.0]})
-    pq.write_table(bad, data / "symbol=000003.SZ" / "part-0.parquet")
-    out = tmp_path / "res.parquet"
-    previous = os.umask(umask)
+    previous = os.umask(0o002)
     try:
         result = run("summary", data, out)
     finally:
         os.umask(previous)
-    assert result.errors_path == tmp_path / "res.errors.csv"
-    assert out.stat().st_mode & 0o777 == 0o666 & ~umask
-    assert result.errors_path.stat().st_mode & 0o777 == 0o666 & ~umask
-
-
-def test_a_file_the_function_rejects_costs_only_its_symbols(tmp_path):
-    data = write_layout(tmp_path, bars(), "file per symbol")
-    odd = pa.table({"symbol": ["000009.SZ"], "dt": ["2024-01-02"], "price": [1.0]})
-    pq.write_table(odd, data / "000009.SZ.parquet")
-    result = run("summary", data, tmp_path / "out.parquet")
-    assert pq.read_table(tmp_path / "out.parquet").column("symbol").to_pylist() == SYMBOLS
-    [error] = result.errors.to_pylist()
-    assert error["symbol"] == "000009.SZ"
-    assert error["file"].endswith("000009.SZ.parquet")
-    assert "missing column 'close'" in error["error"]
-
-
-def test_files_of_one_symbol_with_different_columns_are_not_null_filled(tmp_path):
-    data = write_layout(tmp_path, bars(), "hive")
-    extra = pa.table({"dt": ["2024-02-01"], "price": [5.0]})
-    pq.write_table(extra, data / f"symbol={SYMBOLS[0]}" / "part-1.parquet")
-    result = run("summary", data, tmp_path / "out.parquet")
-    assert pq.read_table(tmp_path / "out.parquet").column("symbol").to_pylist() == SYMBOLS[1:]
-    [error] = result.errors.to_pylist()
-    assert error["symbol"] == SYMBOLS[0]
-    assert "different columns: dt, close, symbol and dt, price, symbol" in error["error"]
+    assert not result.ok
+    # Result files get an ordinary file's mode under the umask.
+    assert out.stat().st_mode & 0o777 == 0o664
+    assert result.errors_path.stat().st_mode & 0o777 == 0o664
+    assert pq.read_table(out).column("symbol").to_pylist() == SYMBOLS[1:]
+    errors = pacsv.read_csv(tmp_path / "res.errors.csv").to_pylist()
+    assert [(Path(e["file"]).parent.name, e["symbol"]) for e in errors] == [
+        ("symbol=999999.SZ", "999999.SZ"),
+        (f"symbol={SYMBOLS[0]}", SYMBOLS[0]),
+        ("symbol=000003.SZ", "000003.SZ"),
+    ]
+    assert "different columns: dt, close, symbol and dt, price, symbol" in errors[1]["error"]
+    assert "close -1.0 in row 0" in errors[2]["error"]
+    assert "3 symbols failed" in capsys.readouterr().err
+    # A clean run over the same output removes the stale errors table.
+    broken.unlink()
+    (data / "symbol=000003.SZ" / "part-0.parquet").unlink()
+    (data / f"symbol={SYMBOLS[0]}" / "part-1.parquet").unlink()
+    assert run("summary", data, out).ok
+    assert not (tmp_path / "res.errors.csv").exists()
 
 
 def test_a_call_failing_as_a_whole_is_retried_symbol_by_symbol(tmp_path, monkeypatch):
@@ -233,8 +194,6 @@ def test_interrupted_run_leaves_nothing_behind(tmp_path):
 def test_gbk_csv_with_chinese_headers_keeps_codes_as_text(tmp_path):
     text = "代码,dt,收盘\n000001,2024-01-02,10.5\n000001,2024-01-03,11\n300750,2024-01-02,200\n"
     (tmp_path / "bars.csv").write_bytes(text.encode("gbk"))
-    days = "代码,pre_close\n000001,10.0\n300750,190.0\n"
-    (tmp_path / "days.csv").write_bytes(days.encode("gbk"))
     result = run("summary", tmp_path / "bars.csv", tmp_path / "out.parquet", encoding="gbk",
                  columns="close=收盘", days=pa.table({"symbol": ["000001", "300750"],
                                                      "pre_close": [10.0, 190.0]}))
@@ -283,7 +242,6 @@ def test_usage_errors(tmp_path, kwargs, out, message):
 
 @pytest.mark.parametrize("data, message", [
     ("none.parquet", "no such file or directory"),
-    ("*.csv", "no Parquet or CSV file matched"),
     ("bars.parquet.bak", "cannot tell the format"),
     (".", "no Parquet or CSV file in this directory"),
 ])
@@ -292,15 +250,6 @@ def test_inputs_that_match_nothing(tmp_path, monkeypatch, data, message):
     Path("bars.parquet.bak").write_bytes(b"")
     with pytest.raises(UsageError, match=message):
         run("summary", data, tmp_path / "out.parquet")
-
-
-@pytest.mark.parametrize("out, errors", [
-    ("res.parquet", "res.errors.csv"),
-    ("a/res.csv", "a/res.errors.csv"),
-    ("res", "res.errors.csv"),
-])
-def test_errors_path(out, errors):
-    assert errors_path(Path(out)) == Path(errors)
 
 
 def test_sample_market_files(tmp_path):
@@ -354,28 +303,6 @@ def test_signals_command_equals_frame_signals(tmp_path, layout, files):
     got = pq.read_table(tmp_path / "out.parquet")
     assert got.column_names == want.column_names
     assert got.to_pylist() == want.to_pylist()
-
-
-def test_signals_over_gbk_csv_with_a_bad_symbol(tmp_path):
-    if not COMMANDS["signals"].available():
-        pytest.skip("zjkit.frame.signals is not in this build")
-    table = sample_bars(symbols=("000001", "000002", "300750"), n=60)
-    dt = table.column("dt").to_pylist()
-    dt[61] = dt[60]
-    table = table.set_column(table.column_names.index("dt"), "dt", pa.array(dt))
-    headers = {"symbol": "代码", "dt": "日期", "open": "开盘", "close": "收盘",
-               "high": "最高", "low": "最低", "vol": "成交量", "amount": "成交额"}
-    table = table.rename_columns([headers[c] for c in table.column_names])
-    text = table.to_pandas().to_csv(index=False)
-    (tmp_path / "bars.csv").write_bytes(text.encode("gbk"))
-    result = run("signals", tmp_path / "bars.csv", tmp_path / "out.csv", signal=SIGNALS[:1],
-                 encoding="gbk")
-    out = pacsv.read_csv(tmp_path / "out.csv",
-                         convert_options=pacsv.ConvertOptions(column_types={"symbol": pa.string()}))
-    assert out.column("symbol").to_pylist() == ["000001"] * 60 + ["300750"] * 60
-    [error] = result.errors.to_pylist()
-    assert error["symbol"] == "000002"
-    assert error["file"] == str(tmp_path / "bars.csv")
 
 
 @pytest.mark.cluster
