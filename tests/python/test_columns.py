@@ -213,7 +213,7 @@ def test_binding_errors(data, kind, kw, error, text):
     (pa.table({"close": ["1.0"]}), TypeError, "column 'close' has type string; expected numbers"),
     (pa.table({"close": pa.array([1], pa.decimal128(5, 2))}), TypeError, "type decimal128"),
     # A buffer in the other byte order.
-    ({"close": np.arange(3, dtype=">f8")}, TypeError, "type buffer of format '>d'; expected numbers"),
+    ({"close": np.arange(3, dtype=">f8")}, TypeError, "buffer of format '>d'; expected numbers"),
 ])
 def test_bad_sources_and_unusable_types(source, error, text):
     with pytest.raises(error, match=text):
