@@ -58,15 +58,12 @@ def test_every_flavour_reads_the_same_bars(flavour):
 
 @pytest.mark.parametrize("array, want", [
     (pa.array([0, 1], pa.timestamp("s")), [0, 10**9]),
-    (pa.array([0, 1], pa.timestamp("ms")), [0, 10**6]),
-    (pa.array([0, 1], pa.timestamp("us")), [0, 10**3]),
     (pa.array([0, 1], pa.timestamp("ns")), [0, 1]),
     # Wall time as stored for UTC; a fixed offset gives the local wall time.
     (pa.array([0], pa.timestamp("s", tz="UTC")), [0]),
     (pa.array([0], pa.timestamp("s", tz="+08:00")), [8 * 3600 * 10**9]),
     (pa.array([19724], pa.date32()), [D20240102]),
     (pa.array([19724 * 86_400_000], pa.date64()), [D20240102]),
-    (pa.array(["2024-01-02"]), [D20240102]),
     (pa.array(["2024-1-2"], pa.large_string()), [D20240102]),
     (pa.array(["20240102"], pa.string_view()), [D20240102]),
     (pa.array(["2024-01-02 09:30:01"]), [D20240102 + (34_200 + 1) * 10**9]),
@@ -83,7 +80,6 @@ def test_time_columns_read_as_naive_nanoseconds(array, want):
     (pa.array([1.5, None], pa.float32()), [1.5, math.nan]),
     (pa.array([3, None], pa.int32()), [3.0, math.nan]),
     (pa.array([255], pa.uint8()), [255.0]),
-    (pa.array([2**40], pa.int64()), [float(2**40)]),
     (pa.chunked_array([[1.0], [], [2.0, None]]), [1.0, 2.0, math.nan]),
 ])
 def test_numbers_widen_to_float_and_nulls_read_as_nan(array, want):
@@ -153,7 +149,6 @@ def test_numpy_time_columns(column, want):
 @pytest.mark.parametrize("column, error, text", [
     (np.array(["NaT"], "datetime64[ns]"), ValueError, "column 'dt', row 0: missing time"),
     (np.array(["2024"], "datetime64[Y]"), TypeError, r"datetime64\[Y\]; expected dates"),
-    (pa.array([None], pa.string()), ValueError, "row 0: missing time"),
     (pa.array(["2024-02-30"]), ValueError, "'2024-02-30' is not a date"),
     (pa.array([20241301]), ValueError, "20241301 is not a date written YYYYMMDD"),
     (pa.array([1.0]), TypeError, "column 'dt' has type double; expected dates or date-times"),
@@ -165,30 +160,6 @@ def test_bad_times_name_the_column_and_row(column, error, text):
     source = {"dt": column} if isinstance(column, np.ndarray) else pa.table({"dt": column})
     with pytest.raises(error, match=text):
         read(source)
-
-
-@pytest.mark.parametrize("column, text", [
-    (pa.array([True]), "column 'close' has type bool; expected numbers"),
-    (pa.array(["1.0"]), "column 'close' has type string; expected numbers"),
-    (pa.array([b"x"]), "column 'close' has type binary"),
-    (pa.array([[1.0]]), "column 'close' has type list"),
-    (pa.array([1], pa.decimal128(5, 2)), "column 'close' has type decimal128"),
-])
-def test_unusable_column_types_raise_type_error(column, text):
-    with pytest.raises(TypeError, match=text):
-        read(pa.table({"close": column}))
-
-
-@pytest.mark.parametrize("dtype, text", [
-    (">f8", "column 'close' has type buffer of format '>d'; expected numbers"),
-    (">i8", "column 'close' has type buffer of format '>q'; expected numbers"),
-])
-def test_buffers_in_the_other_byte_order_raise_type_error(dtype, text):
-    bars = {k: np.arange(3.0) for k in ("open", "high", "low", "vol")}
-    bars["dt"] = np.arange(3).astype("datetime64[D]")
-    bars["close"] = np.arange(3, dtype=dtype)
-    with pytest.raises(TypeError, match=text):
-        read(bars)
 
 
 def test_unusable_columns_that_no_field_reads_are_ignored():
@@ -213,7 +184,6 @@ def test_binding_by_name_alias_and_override(data, kw, want):
 @pytest.mark.parametrize("data, kind, kw, error, text", [
     ({"trade_date": ["20240102"], "日期": ["20240102"]}, "bar", {}, ValueError,
      "columns 'trade_date' and '日期' both stand for the bar field 'dt'"),
-    ({"ts_code": ["a"], "code": ["b"]}, "bar", {}, ValueError, "'ts_code' and 'code'"),
     ({"time": ["09:30:00"], "price": [1.0]}, "trade", {}, ValueError,
      "missing column 'vol' \\(trade field\\); found 'time', 'price'"),
     ({"close": [1.0]}, "bar", {"columns": {"vol": "volume"}}, ValueError,
@@ -238,10 +208,14 @@ def test_binding_errors(data, kind, kw, error, text):
     ({"close": np.zeros((2, 2))}, ValueError, "column 'close' is not 1-D"),
     ({"close": 1.0}, TypeError, "column 'close' is a float, not an array"),
     ({"close": [1.0, "x"]}, TypeError, "column 'close' has type object"),
-    ({"close": [True]}, TypeError, "column 'close' has type object"),
     ({"close": np.array([True])}, TypeError, "column 'close' has type bool"),
+    (pa.table({"close": [True]}), TypeError, "column 'close' has type bool; expected numbers"),
+    (pa.table({"close": ["1.0"]}), TypeError, "column 'close' has type string; expected numbers"),
+    (pa.table({"close": pa.array([1], pa.decimal128(5, 2))}), TypeError, "type decimal128"),
+    # A buffer in the other byte order.
+    ({"close": np.arange(3, dtype=">f8")}, TypeError, "buffer of format '>d'; expected numbers"),
 ])
-def test_bad_sources(source, error, text):
+def test_bad_sources_and_unusable_types(source, error, text):
     with pytest.raises(error, match=text):
         read(source)
 

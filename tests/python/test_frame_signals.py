@@ -1,8 +1,6 @@
 """zjkit.frame.signals: every table flavour against the dict functions, the
 layouts, ordering by symbol and time, and bad tables and configurations."""
 
-import datetime
-
 import numpy as np
 import pandas as pd
 import polars as pl
@@ -63,8 +61,6 @@ def as_pandas(result):
         return result
     if isinstance(result, dict):
         return pd.DataFrame(result)
-    if isinstance(result, pl.DataFrame):
-        return result.to_pandas()
     return result.to_pandas()
 
 
@@ -143,43 +139,17 @@ WT = "zj_wavetrend_V260625"
 TTM = "zj_ttm_squeeze_V260711"
 
 
-def with_column(name, values):
-    cols = small_table()
-    cols[name] = values
-    return cols
-
-
-def without(name):
-    cols = small_table()
-    del cols[name]
-    return cols
-
-
 def duplicated():
     cols = small_table()
     cols["dt"][5] = cols["dt"][4]
     return cols
 
 
-def null_time():
-    return pa.table(small_table()).set_column(1, "dt", pa.array([None] * 80, pa.timestamp("ns")))
-
-
-def null_symbol():
-    symbols = pa.array(["A"] * 79 + [None])
-    return pa.table(small_table()).set_column(0, "symbol", symbols)
-
-
 BAD_TABLES = [
     # (table, options, error, message fragment)
-    (without("close"), {}, ValueError, "close"),
-    (with_column("close", np.array(["x"] * 80, dtype=object)), {}, TypeError, "close"),
-    (null_time(), {}, ValueError, "dt"),
-    (null_symbol(), {}, ValueError, "row 79: the symbol is null"),
-    (duplicated(), {}, ValueError, "duplicated time 2022-01-10 of symbol 'A'"),
+    ({k: v for k, v in small_table().items() if k != "close"}, {}, ValueError, "close"),
     (duplicated(), {"sort": False}, ValueError, "duplicated time 2022-01-10 of symbol 'A'"),
     ({k: v[::-1] for k, v in small_table().items()}, {"sort": False}, ValueError, "row 1:"),
-    (small_table(), {"symbol": "ticker"}, ValueError, "ticker"),
     ([{"dt": "2024-01-02"}], {}, TypeError, "not list"),
 ]
 
@@ -197,12 +167,8 @@ BAD_SIGNALS = [
     ({"name": WT, "n1": 5}, ValueError, "unknown key 'n1'"),
     ({"freq": "F"}, ValueError, "missing 'name'"),
     ({"name": WT, "params": {"n1": "abc"}}, ValueError, "'n1' = 'abc' is not a whole number"),
-    ({"name": WT, "params": {"n1": 0}}, ValueError, r"'n1' = '0' must be in \[1, inf\)"),
-    ({"name": WT, "params": {"n1": 2.5}}, ValueError, "'n1' = '2.5'"),
     ({"name": TTM, "params": {"n1": 1}}, ValueError, r"'n1' = '1' must be in \[2, inf\)"),
-    ({"name": TTM, "params": {"n3": 0}}, ValueError, "'n3'"),
     ({"name": TTM, "params": {"n2": float("nan")}}, ValueError, "'n2' = 'nan' is not a finite"),
-    ({"name": TTM, "params": {"n6": 1}}, ValueError, "unknown parameter 'n6'"),
     ({"name": "zj_osc_state_V260721", "params": {"scale": 0}}, ValueError, r"in \(0, inf\)"),
     ({"name": WT, "params": {"n1": [1]}}, TypeError, "str, int, float or bool, not list"),
     ({"name": WT, "params": {1: "2"}}, TypeError, "parameter names must be str"),
@@ -235,15 +201,9 @@ def test_bad_options():
 
 def test_tushare_layout_newest_first_gives_the_oldest_first_result():
     bars = bars_of("000001.SZ", 120, seed=3)
-    tushare = pd.DataFrame({
-        "ts_code": [b["symbol"] for b in bars][::-1],
-        "trade_date": [int(b["dt"].replace("-", "")) for b in bars][::-1],
-        "open": [b["open"] for b in bars][::-1],
-        "high": [b["high"] for b in bars][::-1],
-        "low": [b["low"] for b in bars][::-1],
-        "close": [b["close"] for b in bars][::-1],
-        "volume": [b["vol"] for b in bars][::-1],
-    })
+    tushare = pd.DataFrame(bars[::-1]).drop(columns="amount")
+    tushare = tushare.rename(columns={"symbol": "ts_code", "vol": "volume"})
+    tushare["trade_date"] = tushare.pop("dt").str.replace("-", "").astype(int)
     got = frame.signals(tushare, [WT, "zj_ic_state_V260718"], columns={"vol": "volume"})
     ref = reference(bars, [{"name": WT}, {"name": "zj_ic_state_V260718"}])
     assert list(got.columns) == ["symbol", "dt", *ref.columns[2:]]
@@ -285,16 +245,6 @@ def test_flavours_workers_and_silence(capfd):
         assert isinstance(got, kind)
         pd.testing.assert_frame_equal(as_pandas(got).astype(str), base.astype(str))
     assert capfd.readouterr().err == ""
-
-
-def test_pandas_object_columns_of_dates_and_a_named_index():
-    bars = bars_of("A", 40, seed=5)
-    df = pd.DataFrame(bars)
-    df["dt"] = [datetime.date.fromisoformat(d) for d in df["dt"]]
-    indexed = pd.DataFrame(bars).rename(columns={"dt": "trade_date"}).set_index("trade_date")
-    expected = list(reference(bars, [{"name": WT}]).iloc[:, -1])
-    for table in (df, indexed):
-        assert list(frame.signals(table, [WT]).iloc[:, -1].astype(str)) == expected
 
 
 def test_without_symbol_column_the_table_is_one_series():

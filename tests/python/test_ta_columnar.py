@@ -21,7 +21,6 @@ WANT = ta.sma(np.array(PRICES), 3)
 @pytest.mark.parametrize("make, out_type", [
     (lambda v: pa.array(v), np.ndarray),
     (lambda v: pa.chunked_array([v[:4], [], v[4:]]), np.ndarray),
-    (lambda v: pa.array(v).slice(0), np.ndarray),
     (lambda v: pl.Series("close", v), pl.Series),
     (lambda v: pl.concat([pl.Series(v[:3]), pl.Series(v[3:])], rechunk=False), pl.Series),
     (lambda v: pd.Series(v), pd.Series),
@@ -74,7 +73,6 @@ def test_first_series_decides_the_flavour():
     (pa.array(["a", "b"]), TypeError, "argument 'real': the array has type string; expected numbers"),
     (pl.Series("name", ["a"]), TypeError, "column 'name' has type string"),
     (pa.table({"a": [1.0], "b": [2.0]}), TypeError, "expected one series, got a table of 2 columns"),
-    (pa.array([True]), TypeError, "has type bool"),
     (pa.array([1.0]), zjkit.ta.TaError, "InsufficientData"),
 ])
 def test_bad_columnar_input(series, error, text):
