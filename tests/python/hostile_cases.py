@@ -127,10 +127,6 @@ def hostile_key(name, act):
     return K(name)
 
 
-def _attr_bars():
-    return [types.SimpleNamespace(**b) for b in BARS]
-
-
 # name: (fresh input, call, keys of a record, keys whose values are converted)
 FUNCTIONS = {
     "generate_zj_signals.bars": (
@@ -147,7 +143,7 @@ FUNCTIONS = {
         lambda x: native.generate_all_signals(x, [VOL]),
         ["dt", "close", "vol"], ["close", "vol"]),
     "generate_all_signals.objects": (
-        _attr_bars,
+        lambda: [types.SimpleNamespace(**b) for b in BARS],
         lambda x: native.generate_all_signals(x, [VOL]),
         [], []),
     "generate_all_signals.signals_config": (
@@ -157,11 +153,6 @@ FUNCTIONS = {
     "trans_analysis": (
         copies(TAPE),
         lambda x: native.trans_analysis(x, 10.0, 10.6, 9.6),
-        ["time", "price", "vol", "trade_count", "bs_flag"],
-        ["time", "price", "vol", "trade_count", "bs_flag"]),
-    "trans_breakout": (
-        copies(TAPE),
-        lambda x: native.trans_breakout(x, 10.2),
         ["time", "price", "vol", "trade_count", "bs_flag"],
         ["time", "price", "vol", "trade_count", "bs_flag"]),
     "screening_metrics": (
@@ -177,11 +168,6 @@ FUNCTIONS = {
     "auction_scan": (
         copies(SNAPSHOTS),
         lambda x: native.auction_scan(x, pre_close=10.0),
-        ["time", "price", "matched", "unmatched"],
-        ["time", "price", "matched", "unmatched"]),
-    "auction_false_sell": (
-        copies(SNAPSHOTS),
-        native.auction_false_sell,
         ["time", "price", "matched", "unmatched"],
         ["time", "price", "matched", "unmatched"]),
     "get_zs_seq": (

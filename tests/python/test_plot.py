@@ -3,7 +3,6 @@ turns bad input into a titled figure or the analysis's own error."""
 
 import io
 import os
-import random
 import subprocess
 import sys
 import warnings
@@ -88,21 +87,6 @@ def test_tape_marks_are_what_the_verdict_counted():
     assert offsets(fig, "split") >= 5 * r["split_clusters"]
     assert f"{r['conclusion']} · 置信度 {r['confidence']:.1f}" in title(fig)
     assert len(gid(fig, "breakout")) == 1
-
-
-def test_tape_marks_follow_the_callers_order():
-    shuffled = list(TAPE)
-    random.Random(5).shuffle(shuffled)
-    marks = _engine.tape_marks(TAPE, PRE, HIGH, LOW)
-    moved = _engine.tape_marks(shuffled, PRE, HIGH, LOW)
-    where = {id(t): k for k, t in enumerate(TAPE)}
-    back = [where[id(t)] for t in shuffled]
-    for key in ("large", "institutional", "time"):
-        assert moved[key] == [marks[key][k] for k in back]
-    partner = moved["matched_with"]
-    assert all(partner[p] == k for k, p in enumerate(partner) if p >= 0)
-    r = _native.trans_analysis(shuffled, PRE, HIGH, LOW)
-    assert len({c for c in moved["split_cluster"] if c >= 0}) == r["split_clusters"]
 
 
 def trade(clock, flag, vol, price=10.0):
@@ -265,18 +249,14 @@ def run(code):
     return subprocess.run([sys.executable, "-c", code], capture_output=True, text=True)
 
 
-def test_import_zjkit_leaves_matplotlib_alone():
-    done = run("import sys, zjkit; print('matplotlib' in sys.modules)")
-    assert done.stdout.strip() == "False"
-
-
 def test_charts_never_touch_pyplot_or_a_display(tmp_path):
-    code = ("import sys; from zjkit import plot, sample\n"
+    code = ("import sys, zjkit; print('matplotlib' in sys.modules)\n"
+            "from zjkit import plot, sample\n"
             f"plot.zones(sample.strokes(8)).savefig({str(tmp_path / 'z.png')!r})\n"
             "print('matplotlib.pyplot' in sys.modules)")
     done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
                           env={**os.environ, "MPLBACKEND": "tkagg", "DISPLAY": ""})
-    assert done.stdout.strip() == "False"
+    assert done.stdout.split() == ["False", "False"]
     assert (tmp_path / "z.png").stat().st_size > 10_000
 
 

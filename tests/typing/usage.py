@@ -37,10 +37,6 @@ def tapes() -> None:
         strong: bool = confirmed["is_strong"]
         zone_trades: int = confirmed["breakout_n"]
         print(strong, zone_trades)
-    metrics = _native.screening_metrics(tape)
-    if metrics is not None:
-        vwap: float = metrics["vwap"]
-        print(vwap)
     one: Trade = {"time": datetime.time(9, 30), "price": 10.0, "vol": 100, "trade_count": 1,
                   "bs_flag": 0}
     typed: list[Trade] = [one] * 20
@@ -110,9 +106,7 @@ def frames() -> None:
     print(wide.shape, long.shape, errors.shape, polars.shape, len(arrays))
     strokes = pd.DataFrame(sample.strokes(n=20)).assign(symbol="600519.SH")
     zones, bad = frame.zones(strokes, errors="collect")
-    zone_arrays: dict[str, npt.NDArray[Any]] = frame.zones(
-        {name: strokes[name].to_numpy() for name in strokes.columns})
-    print(zones.shape, bad.shape, sorted(zone_arrays))
+    print(zones.shape, bad.shape)
 
 
 def rejected(tape: list[dict[str, Any]], scan: AuctionScan, bars: pd.DataFrame) -> None:
