@@ -33,7 +33,9 @@ TEST(DmiSignal, WarmUp) {
         for (std::size_t i = 0; i < out.size(); ++i) {
             // Short input too carries the name and the first bar's freq.
             // the slope has its value three bars back: never 其他
-            EXPECT_TRUE(out[i].name == kDmi && out[i].freq == "60分钟" && out[i].score == 0 && out[i].v3 != "其他") << i;
+            EXPECT_TRUE(out[i].name == kDmi && out[i].freq == "60分钟" && out[i].score == 0 &&
+                        out[i].v3 != "其他")
+                << i;
             EXPECT_EQ(labels(out[i]) == "其他/任意/任意", i < c.first) << i;
         }
     }

@@ -69,19 +69,28 @@ TEST(IcSignal, PositionTable) {
     // Cloud from 8 (bottom) to 10 (top).
     struct Case { double h, l, cl; const char* label; };
     // A low at the top is not above it (测云顶), nor a high at the bottom below it (跌破下).
-    const Case cases[] = {{12, 10.5, 9, "云上"}, {12, 10, 10, "测云顶"}, {7.9, 7, 7.5, "云下"}, {8, 7, 7.5, "跌破下"},
-                          {12, 9, 10.5, "突破上"}, {11, 8, 9, "测云顶"}, {10, 8, 9, "云内"}, {10, 8, 10, "云内"},
-                          {11, 7, 9, "贯穿云"}, {9, 7, 9, "测云底"}, {10, 7.5, 8, "测云底"}};
-    for (const Case& c : cases) EXPECT_EQ(ic::position_label(c.h, c.l, c.cl, 10, 8), c.label) << c.h << c.l << c.cl;
+    const Case cases[] = {
+        {12, 10.5, 9, "云上"}, {12, 10, 10, "测云顶"}, {7.9, 7, 7.5, "云下"},
+        {8, 7, 7.5, "跌破下"}, {12, 9, 10.5, "突破上"}, {11, 8, 9, "测云顶"},
+        {10, 8, 9, "云内"}, {10, 8, 10, "云内"}, {11, 7, 9, "贯穿云"},
+        {9, 7, 9, "测云底"}, {10, 7.5, 8, "测云底"}};
+    for (const Case& c : cases)
+        EXPECT_EQ(ic::position_label(c.h, c.l, c.cl, 10, 8), c.label) << c.h << c.l << c.cl;
 }
 
 TEST(IcSignal, LineTable) {
     // Conversion line 10, base line 9; the bar before had the same order.
     struct Case { double h, l, cl, t, k, tp, kp; const char* label; };
     const Case cases[] = {
-        {12, 10, 11, 10, 9, 10, 9, "双强"}, {12, 8, 10, 10, 9, 10, 9, "双高"}, {10, 8, 9.5, 10, 9, 10, 9, "高影"},
-        {9.9, 8, 9.5, 10, 9, 10, 9, "线内"}, {9.9, 8, 9, 10, 9, 10, 9, "线内"}, {9.5, 8, 8.5, 10, 9, 10, 9, "双低"},
-        {9.5, 8, NAN, 10, 9, 10, 9, "低影"}, {8.5, NAN, NAN, 10, 9, 10, 9, "双弱"}, {NAN, NAN, NAN, 10, 9, 10, 9, "其他"},
+        {12, 10, 11, 10, 9, 10, 9, "双强"},
+        {12, 8, 10, 10, 9, 10, 9, "双高"},
+        {10, 8, 9.5, 10, 9, 10, 9, "高影"},
+        {9.9, 8, 9.5, 10, 9, 10, 9, "线内"},
+        {9.9, 8, 9, 10, 9, 10, 9, "线内"},
+        {9.5, 8, 8.5, 10, 9, 10, 9, "双低"},
+        {9.5, 8, NAN, 10, 9, 10, 9, "低影"},
+        {8.5, NAN, NAN, 10, 9, 10, 9, "双弱"},
+        {NAN, NAN, NAN, 10, 9, 10, 9, "其他"},
         {12, 10, 11, 10, 9, 9, 9, "CL金叉"}, {12, 10, 11, 9, 10, 9, 9, "CL死叉"},
         {12, 10, 11, 10, 10, 9, 10, "双强"},  // equal lines are no cross
         {12, 10, 11, 10, 9, NAN, 10, "双强"}, {12, 10, 11, 10, 9, 9, NAN, "双强"}};  // no previous line
@@ -91,8 +100,16 @@ TEST(IcSignal, LineTable) {
 
 TEST(IcSignal, ScoreTable) {
     struct Case { const char *pos, *cloud, *line; std::uint32_t score; };
-    const Case cases[] = {{"突破上", "上升云", "双强", 76}, {"突破上", "上升云", "高影", 60}, {"突破上", "下降云", "高影", 5},
-        {"突破上", "上升云", "CL金叉", 5}, {"云下", "上升云", "CL死叉", 5}, {"测云顶", "上升云", "双强", 5},
-        {"云下", "上升云", "双弱", 42},   {"云内", "下降云", "双弱", 10},  {"云内", "下降云", "双强", 5}};
-    for (const Case& c : cases) EXPECT_EQ(ic::ic_score(c.pos, c.cloud, c.line), c.score) << c.pos << c.cloud << c.line;
+    const Case cases[] = {
+        {"突破上", "上升云", "双强", 76},
+        {"突破上", "上升云", "高影", 60},
+        {"突破上", "下降云", "高影", 5},
+        {"突破上", "上升云", "CL金叉", 5},
+        {"云下", "上升云", "CL死叉", 5},
+        {"测云顶", "上升云", "双强", 5},
+        {"云下", "上升云", "双弱", 42},
+        {"云内", "下降云", "双弱", 10},
+        {"云内", "下降云", "双强", 5}};
+    for (const Case& c : cases)
+        EXPECT_EQ(ic::ic_score(c.pos, c.cloud, c.line), c.score) << c.pos << c.cloud << c.line;
 }

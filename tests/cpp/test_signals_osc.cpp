@@ -68,8 +68,10 @@ TEST(OscSignal, ReadingsAndScales) {
     std::vector<double> c(30, 10.0); c.back() = 9.3;
     EXPECT_EQ(labels(run(k720, closes(c)).back()), "下/极冷/下降");
     const std::pair<const char*, const char*> scales[] = {
-        {"abc", "偏冷"}, {"nan", "偏冷"}, {"0.5", "极度冷"}, {"+2.5e0", "适中"}, {"inf", "适中"}, {"-INF", "极度冷"}};
-    for (auto [scale, label] : scales) EXPECT_EQ(run(k721, closes(c), {{"scale", scale}}).back().v2, label) << scale;
+        {"abc", "偏冷"}, {"nan", "偏冷"}, {"0.5", "极度冷"},
+        {"+2.5e0", "适中"}, {"inf", "适中"}, {"-INF", "极度冷"}};
+    for (auto [scale, label] : scales)
+        EXPECT_EQ(run(k721, closes(c), {{"scale", scale}}).back().v2, label) << scale;
 }
 
 // A NaN close mid-series leaves the oscillator undefined and the exponential

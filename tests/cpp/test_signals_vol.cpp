@@ -25,7 +25,8 @@ TEST(VolRatioSignal, Thresholds) {
     // n = 2: the window is the previous bar and this one, ratio = 2b / (a + b).
     struct Case { double a, b; const char* label; };
     // exactly 1.2, just above; exactly 0.8, just below
-    const Case cases[] = {{100, 150, "平量"}, {100, 151, "放量"}, {150, 100, "平量"}, {150, 99, "缩量"}, {100, NAN, "平量"}};
+    const Case cases[] = {
+        {100, 150, "平量"}, {100, 151, "放量"}, {150, 100, "平量"}, {150, 99, "缩量"}, {100, NAN, "平量"}};
     for (const Case& c : cases) {
         std::vector<double> v(7, c.a); v.back() = c.b;
         EXPECT_EQ(run(kVol, closes(v, true), {{"n", "2"}}).back().v1, c.label) << c.a << " " << c.b;

@@ -19,10 +19,22 @@ constexpr auto kMaxVol = std::numeric_limits<std::int64_t>::max();
 struct Chart {
     std::vector<TickPoint> pts;
     Chart(std::size_t n = 240, double p = 10, std::int64_t vol = 100) : pts(n, TickPoint{{}, p, p, vol, 0.0}) {}
-    Chart& price(std::size_t from, std::size_t to, double p) { while (from < to) pts[from++].price = p; return *this; }
+    Chart& price(std::size_t from, std::size_t to, double p) {
+        while (from < to)
+            pts[from++].price = p;
+        return *this;
+    }
     Chart& last(double p) { return price(pts.size() - 1, pts.size(), p); }
-    Chart& vol(std::initializer_list<std::size_t> at, std::int64_t v) { for (auto i : at) pts[i].vol = v; return *this; }
-    Chart& ramp(double to) { for (std::size_t i = 0; i < 240; ++i) pts[i].price = 10 + (to - 10) * i / 239.0; return *this; }
+    Chart& vol(std::initializer_list<std::size_t> at, std::int64_t v) {
+        for (auto i : at)
+            pts[i].vol = v;
+        return *this;
+    }
+    Chart& ramp(double to) {
+        for (std::size_t i = 0; i < 240; ++i)
+            pts[i].price = 10 + (to - 10) * i / 239.0;
+        return *this;
+    }
 };
 
 }  // namespace
@@ -37,24 +49,32 @@ TEST(TickAnalysis, ScoringTable) {
     } cases[] = {
         {"flat chart", Chart(), 55, 0.5, ""},
         {"late large minutes, capped at 100", Chart().ramp(10.5).vol({215, 220, 225}, 1000), 100, 1.0, ""},
-        {"morning-only large minutes", Chart().vol({0, 1, 2, 3, 150}, 1000), 35, 0.5, "大单集中在早盘(4:1)尾盘无支撑"},
+        {"morning-only large minutes", Chart().vol({0, 1, 2, 3, 150}, 1000), 35, 0.5,
+         "大单集中在早盘(4:1)尾盘无支撑"},
         {"exactly 40 keeps the chart and drops the notes",
          Chart().price(120, 240, 10.1).last(10.05).vol({0, 1, 2, 3, 150}, 1000), 40, 0.5, ""},
         {"every note, floor 0", Chart(240, 11).price(120, 240, 10.9).last(10.7).vol({0, 1, 2, 3, 150}, 1000),
-         0, 0.0, "收盘位置过低(0.00<0.3); 大单集中在早盘(4:1)尾盘无支撑; 尾盘跳水(-1.8%); 当日涨幅过大(+9.2%)", 9.8},
+         0, 0.0,
+         "收盘位置过低(0.00<0.3); 大单集中在早盘(4:1)尾盘无支撑; "
+         "尾盘跳水(-1.8%); 当日涨幅过大(+9.2%)",
+         9.8},
         // 10.2 is 2% above position 210: +10 for the late rise.
         {"low below every price widens the denominator", Chart().price(5, 6, 10.5).last(10.2), 65, 0.7, "", 10, 9.5},
-        {"low above the last price", Chart().price(5, 6, 10.5).last(10.2), 30, -0.2, "收盘位置过低(-0.20<0.3)", 10, 10.3},
-        {"0.125 prints 0.12 (ties to even), threshold 0.35 prints 0.3", Chart().price(5, 6, 10.8).last(10.1), 20, 0.125, "收盘位置过低(0.12<0.3)", 10, kNaN, 0.35},
+        {"low above the last price", Chart().price(5, 6, 10.5).last(10.2), 30, -0.2,
+         "收盘位置过低(-0.20<0.3)", 10, 10.3},
+        {"0.125 prints 0.12 (ties to even), threshold 0.35 prints 0.3",
+         Chart().price(5, 6, 10.8).last(10.1), 20, 0.125, "收盘位置过低(0.12<0.3)", 10, kNaN, 0.35},
         {"120 points, morning-only large minutes", Chart(120).vol({0, 1, 2, 3, 4}, 1000), 55, 0.5, ""},
         {"NaN price skipped", Chart().price(7, 8, kNaN).price(9, 10, 10.5), 20, 0.0, "收盘位置过低(0.00<0.3)"},
-        {"pre_close 0 zeroes the percentages only", Chart(240, 11).last(10.9), 20, 0, "收盘位置过低(0.00<0.3)", 0},
+        {"pre_close 0 zeroes the percentages only", Chart(240, 11).last(10.9), 20, 0,
+         "收盘位置过低(0.00<0.3)", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const auto r = analyze_tick_chart(c.chart.pts, !std::isnan(c.low), c.pre_close, c.low, c.threshold);
         ASSERT_TRUE(r.has_value());
-        EXPECT_EQ(std::tuple(r->quality_score, r->should_cancel, r->cancel_reason), std::tuple(c.score, c.score < 40, c.reason));
+        EXPECT_EQ(std::tuple(r->quality_score, r->should_cancel, r->cancel_reason),
+                  std::tuple(c.score, c.score < 40, c.reason));
         EXPECT_NEAR(r->close_pos, c.close_pos, 1e-12);
         EXPECT_TRUE(c.pre_close != 0 || (r->day_chg_pct == 0 && r->amplitude_pct == 0));
     }

@@ -28,7 +28,13 @@ TransactionPoint trade(std::uint32_t sec, double price, std::int64_t vol, std::i
 // `count` equal trades `step` seconds apart; the first comes at `at` when given,
 // else 10 seconds after the previous trade (the tape opens at 09:30:00). With
 // 10-second steps no split-order run or matched pair forms.
-struct Block { int count, flag; std::int64_t vol; double price = 9.5; int orders = 1; std::uint32_t step = 10, at = 0; };
+struct Block {
+    int count, flag;
+    std::int64_t vol;
+    double price = 9.5;
+    int orders = 1;
+    std::uint32_t step = 10, at = 0;
+};
 using Blocks = std::vector<Block>;
 constexpr Block kCluster{5, 0, 100, 9.5, 1, 1};
 
@@ -52,26 +58,36 @@ const Blocks kSelling = {{10, 0, 100}, {30, 1, 100}, kInstSells, {10, 0, 100}, {
 const Blocks kQuiet = {{40, 0, 100}, {40, 1, 100}, {2, 0, 1000}, {1, 1, 1000}};
 
 TEST(TransactionAnalysis, VerdictsAndExplanations) {
-    const std::string strong = "主动买/卖比=23.33; 大单买入积极(100%大单为买,买/卖=3/1); 主力买入积极(买比100%,净流82.2%); ";
+    const std::string strong = "主动买/卖比=23.33; 大单买入积极(100%大单为买,买/卖=3/1); "
+                               "主力买入积极(买比100%,净流82.2%); ";
     const std::string late = "尾盘主动买入(+9692bp); 尾盘放量买入(占比89%)";
     const struct { const char* name; Blocks day; std::string details; const char* conclusion; double confidence;
                    double pre_close = 9.5, high = 10, low = 9, last = 9.5; } cases[] = {
-        {"quoted example", kQuoted, "主动买/卖比=1.80; 高位收盘(85%分位)｜风险: 存在拆单(3集群,占比1.5%)", "疑似突破",
+        {"quoted example", kQuoted,
+         "主动买/卖比=1.80; 高位收盘(85%分位)｜风险: 存在拆单(3集群,占比1.5%)", "疑似突破",
          52.25, 9.5, 10, 9, 9.85},
         {"every positive", kBuying, strong + "高位收盘(90%分位); " + late, "真突破", 100, 9.5, 10, 9, 9.9},
         {"limit-up keeps component notes, skips day-change penalty", kBuying,
-         strong + "高位收盘(100%分位); " + late + "; 涨停保护(跳过买卖力量/尾盘); 涨停加分(+0.05)", "真突破", 100, 10, 11, 10, 11},
+         strong + "高位收盘(100%分位); " + late +
+             "; 涨停保护(跳过买卖力量/尾盘); 涨停加分(+0.05)",
+         "真突破", 100, 10, 11, 10, 11},
         {"every risk", kSelling,
-         "无明显信号特征｜风险: 卖压偏大(买/卖=0.06); 大单以卖出为主(买/卖=0/3); 主力卖出为主(买比0%); "
-         "收盘位置偏低(20%分位); 尾盘主动卖出(-9375bp); 尾盘放量但买卖均衡; 涨幅过大(+15.0%)", "假突破", 6.4647, 8, 10, 9, 9.2},
-        {"high gain below limit-up", kQuiet, "无明显信号特征｜风险: 涨幅偏高(+10.5%)", "疑似假突破", 32.725, 8.6},
-        {"no sells: ratio 3", {{60, 0, 100}, {10, 2, 100}}, "主动买/卖比=3.00｜风险: 大单不活跃", "疑似假突破", 44.5},
+         "无明显信号特征｜风险: 卖压偏大(买/卖=0.06); 大单以卖出为主(买/卖=0/3); "
+         "主力卖出为主(买比0%); 收盘位置偏低(20%分位); 尾盘主动卖出(-9375bp); "
+         "尾盘放量但买卖均衡; 涨幅过大(+15.0%)",
+         "假突破", 6.4647, 8, 10, 9, 9.2},
+        {"high gain below limit-up", kQuiet, "无明显信号特征｜风险: 涨幅偏高(+10.5%)",
+         "疑似假突破", 32.725, 8.6},
+        {"no sells: ratio 3", {{60, 0, 100}, {10, 2, 100}}, "主动买/卖比=3.00｜风险: 大单不活跃",
+         "疑似假突破", 44.5},
         {"ratio 0.625 prints 0.62", {{5, 0, 100}, {8, 1, 100}, {40, 2, 100}},
          "无明显信号特征｜风险: 卖压偏大(买/卖=0.62); 大单不活跃", "假突破", 27.3125},
     };
-    for (const auto& c : cases) { SCOPED_TRACE(c.name);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         const auto r = analyze_transactions(tape(c.day, c.last), c.pre_close, c.high, c.low).value();
-        EXPECT_EQ(std::tuple(r.details, r.conclusion, r.is_breakout), std::tuple(c.details, c.conclusion, c.confidence >= 45));
+        EXPECT_EQ(std::tuple(r.details, r.conclusion, r.is_breakout),
+                  std::tuple(c.details, c.conclusion, c.confidence >= 45));
         EXPECT_NEAR(r.confidence, c.confidence, 6e-4);
     }
 }
@@ -104,17 +120,22 @@ TEST(TransactionAnalysis, FiguresGuardsAndOrder) {
     EXPECT_FALSE(analyze_transactions(tape({{29, 0, 100}, {1, 0, -2900}}), 10, 11, 9)) << "volumes summing to 0";
     EXPECT_FALSE(analyze_transactions(tape({{10, 0, kBig}, {10, 1, -kBig}}), 9.5, 10, 9)) << "extremes cancelling";
     // Huge volumes sum exactly: total = 30 (2^63 - 1) - 10 * 2^63, neutral = -10 * 2^63.
-    const auto huge = analyze_transactions(tape({{15, 0, kBig}, {15, 1, kBig}, {10, 2, -kBig - 1}}), 9.5, 10, 9).value();
+    const auto huge_tape = tape({{15, 0, kBig}, {15, 1, kBig}, {10, 2, -kBig - 1}});
+    const auto huge = analyze_transactions(huge_tape, 9.5, 10, 9).value();
     EXPECT_EQ(std::tie(huge.buy_vol_ratio, huge.sell_vol_ratio, huge.neutral_vol_ratio), std::tuple(0.5, 0.5, -0.5));
 
     // The strong day: 68 trades, 36500 volume, buys 35000, sells 1500; the closing window holds 32500.
     const auto r = analyze_transactions(tape(kBuying, 9.9), 9.5, 10, 9).value();
-    EXPECT_EQ((std::vector<double>{r.buy_vol_ratio, r.sell_vol_ratio, r.neutral_vol_ratio, r.large_trade_vol_ratio, r.large_buy_vol_ratio,
-                                   r.inst_buy_vol_ratio, r.inst_net_flow_ratio, r.price_position, r.day_chg_pct,
-                                   r.last_30min_vol_ratio, r.last_30min_buy_sell_ratio, r.last_30min_momentum}),
+    EXPECT_EQ((std::vector<double>{r.buy_vol_ratio, r.sell_vol_ratio, r.neutral_vol_ratio,
+                                   r.large_trade_vol_ratio, r.large_buy_vol_ratio,
+                                   r.inst_buy_vol_ratio, r.inst_net_flow_ratio, r.price_position,
+                                   r.day_chg_pct, r.last_30min_vol_ratio,
+                                   r.last_30min_buy_sell_ratio, r.last_30min_momentum}),
               (std::vector<double>{0.959, 0.041, 0, 0.822, 1, 1, 0.8219, 0.9, 4.21, 0.89, 64, 0.969}));
-    EXPECT_EQ((std::vector<int>{r.large_trade_count, r.large_buy_count, r.large_sell_count, r.inst_buy_count,
-                                r.inst_sell_count, r.split_clusters, r.matched_pairs}), (std::vector<int>{3, 3, 0, 3, 0, 0, 0}));
+    EXPECT_EQ((std::vector<int>{r.large_trade_count, r.large_buy_count, r.large_sell_count,
+                                r.inst_buy_count, r.inst_sell_count, r.split_clusters,
+                                r.matched_pairs}),
+              (std::vector<int>{3, 3, 0, 3, 0, 0, 0}));
 }
 
 TEST(TransactionAnalysis, SplitOrderClusters) {
@@ -123,7 +144,8 @@ TEST(TransactionAnalysis, SplitOrderClusters) {
                    std::vector<int> flags; int clusters; } cases[] = {
         {"five within 30% of the previous", 5, {}, {1000, 1300, 1000, 910, 1000}, {}, 1},
         {"four are not enough", 4, {}, {}, {}, 0}, {"a 4-second gap breaks the run", 5, {1, 1, 4, 1, 1}, {}, {}, 0},
-        {"3-second gaps keep it", 5, {3, 3, 3, 3, 3}, {}, {}, 1}, {"an equal second breaks", 5, {1, 1, 0, 1, 1}, {}, {}, 0},
+        {"3-second gaps keep it", 5, {3, 3, 3, 3, 3}, {}, {}, 1},
+        {"an equal second breaks", 5, {1, 1, 0, 1, 1}, {}, {}, 0},
         {"a neutral trade breaks the run", 6, {}, {}, {0, 0, 2, 0, 0, 0}, 0},
         {"more than 30% apart breaks the run", 5, {}, {1000, 1000, 1301, 1000, 1000}, {}, 0},
         {"a change of side ends one run and starts another", 10, {}, {}, {0, 0, 0, 0, 0, 1, 1, 1, 1, 1}, 2},
@@ -140,14 +162,20 @@ TEST(TransactionAnalysis, SplitOrderClusters) {
 TEST(TransactionAnalysis, PenaltyThresholdsRoundUp) {
     // risks: what follows "大单不活跃", which every tape here carries.
     const struct { std::size_t n; int clusters, pairs; std::string risks; } cases[] = {
-        {100, 1, 0, ""}, {100, 2, 0, "; 存在拆单(2集群,占比2.0%)"}, {100, 3, 0, "; 拆单痕迹重(3集群,占比3.0%)"},
+        {100, 1, 0, ""},
+        {100, 2, 0, "; 存在拆单(2集群,占比2.0%)"},
+        {100, 3, 0, "; 拆单痕迹重(3集群,占比3.0%)"},
         {100, 0, 4, ""}, {100, 0, 5, "; 存在对倒(5对,占比5.0%)"}, {100, 0, 9, "; 存在对倒(9对,占比9.0%)"},
         {100, 0, 10, "; 对倒嫌疑(10对,占比10.0%)"}, {200, 4, 0, "; 拆单痕迹重(4集群,占比2.0%)"},
         {201, 2, 0, ""}, {20, 0, 2, ""},  // lo = ceil(2.01) = 3 clusters; at least 3 pairs
-        {201, 3, 0, "; 存在拆单(3集群,占比1.5%)"}, {20, 2, 3, "; 存在拆单(2集群,占比10.0%); 存在对倒(3对,占比15.0%)"},
+        {201, 3, 0, "; 存在拆单(3集群,占比1.5%)"},
+        {20, 2, 3, "; 存在拆单(2集群,占比10.0%); 存在对倒(3对,占比15.0%)"},
     };
-    for (const auto& c : cases) { SCOPED_TRACE(::testing::Message() << c.n << " trades, " << c.clusters << " clusters, " << c.pairs << " pairs");
-        std::vector<TransactionPoint> t; std::uint32_t sec = hms(10, 0, 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.n << " trades, " << c.clusters << " clusters, "
+                                          << c.pairs << " pairs");
+        std::vector<TransactionPoint> t;
+        std::uint32_t sec = hms(10, 0, 0);
         // Runs of five buys 1 s apart, then buy-sell pairs 1 s apart; 10 s between runs and pairs.
         for (int k = 0; k < 5 * c.clusters; ++k) t.push_back(trade(sec += k % 5 ? 1 : 10, 9.5, 1000, 0));
         for (int k = 0; k < 2 * c.pairs; ++k) t.push_back(trade(sec += k % 2 ? 1 : 10, 9.5, 1000, k % 2));
@@ -160,7 +188,8 @@ TEST(TransactionAnalysis, PenaltyThresholdsRoundUp) {
     auto t = tape(kBuying);
     t.push_back(trade(hms(14, 57, 0), 11, 8000, 2));  // over 10x the average
     const auto r = analyze_transactions(t, 10, 11, 10).value();
-    EXPECT_TRUE(r.details.ends_with("涨停保护(跳过买卖力量/尾盘); 涨停加分(+0.05); 尾盘竞价巨量抢筹(+0.10)"));
+    EXPECT_TRUE(r.details.ends_with("涨停保护(跳过买卖力量/尾盘); 涨停加分(+0.05); "
+                                    "尾盘竞价巨量抢筹(+0.10)"));
     EXPECT_EQ(r.confidence, 100.0);
     t.back().time.secs -= 1;  // 14:56:59 is too early
     EXPECT_EQ(analyze_transactions(t, 10, 11, 10).value().details.find("尾盘竞价巨量抢筹"), std::string::npos);
@@ -198,13 +227,17 @@ void expect_every_search_finds(const std::vector<TransactionPoint>& t, const Pai
 }
 
 TEST(MatchedPairs, Examples) {
-    const auto p = [](std::uint32_t dt, double price, std::int64_t vol, int flag) { return trade(hms(10, 0, 0) + dt, price, vol, flag); };
+    const auto p = [](std::uint32_t dt, double price, std::int64_t vol, int flag) {
+        return trade(hms(10, 0, 0) + dt, price, vol, flag);
+    };
     const struct { const char* name; std::vector<TransactionPoint> tape; Pairs pairs; } cases[] = {
         {"5 seconds, 0.02 apart, 13% volume gap", {p(0, 10, 1000, 0), p(5, 10.02, 870, 1)}, {{0, 1}}},
         {"6 seconds apart", {p(0, 10, 1000, 0), p(6, 10.02, 870, 1)}, {}},
-        {"same side", {p(0, 10, 1000, 0), p(1, 10, 1000, 0)}, {}}, {"neutral", {p(0, 10, 1000, 2), p(1, 10, 1000, 0)}, {}},
+        {"same side", {p(0, 10, 1000, 0), p(1, 10, 1000, 0)}, {}},
+        {"neutral", {p(0, 10, 1000, 2), p(1, 10, 1000, 0)}, {}},
         {"two different negative flags pair", {p(0, 10, 1000, -1), p(1, 10, 1000, -2)}, {{0, 1}}},
-        {"16% volume gap", {p(0, 10, 1000, 0), p(1, 10, 840, 1)}, {}}, {"0.03 apart", {p(0, 10, 1000, 0), p(1, 10.03, 1000, 1)}, {}},
+        {"16% volume gap", {p(0, 10, 1000, 0), p(1, 10, 840, 1)}, {}},
+        {"0.03 apart", {p(0, 10, 1000, 0), p(1, 10.03, 1000, 1)}, {}},
         {"one-tick floor at low prices", {p(0, 2, 1000, 0), p(1, 2.01, 1000, 1)}, {{0, 1}}},
         {"the first match wins, not the best", {p(0, 10, 1000, 0), p(1, 10, 900, 1), p(2, 10, 1000, 1)}, {{0, 1}}},
         {"a used trade is skipped", {p(0, 10, 1000, 1), p(1, 10, 500, 1), p(2, 10, 1000, 0), p(3, 10, 500, 0)},
@@ -256,13 +289,18 @@ TEST(Breakout, ScoresAndExplanations) {
                    std::string details; } cases[] = {
         {"0.6 is ordinary but strong", {{6, 1, 100, 9}, {5, 0, 100, 10}, {1, 1, 100, 10}}, "普通突破", 60, true,
          ordinary + "突破放量(50%); 突破买方主导(83%)"},
-        {"highest score 0.85", {{6, 1, 100, 9}, {5, 0, 100, 10}, {1, 1, 100, 10}, {1, 0, 1000, 10.2}}, "强势突破", 85,
-         true, "多方面因素共振，突破信号强烈，真突破概率高。突破放量(73%); 突破买方主导(94%); 突破大单买入(1/0)"},
+        {"highest score 0.85",
+         {{6, 1, 100, 9}, {5, 0, 100, 10}, {1, 1, 100, 10}, {1, 0, 1000, 10.2}}, "强势突破", 85,
+         true,
+         "多方面因素共振，突破信号强烈，真突破概率高。"
+         "突破放量(73%); 突破买方主导(94%); 突破大单买入(1/0)"},
         {"equal large buys and sells add 0.1 without a note",
          {{6, 1, 100, 9}, {3, 0, 100, 10}, {1, 0, 1000, 10}, {1, 1, 1000, 10}}, "普通突破", 50, false,
          ordinary + "突破放量(79%)"},
-        {"weak and silent", {{15, 0, 100, 9}, {5, 1, 100, 10}}, "弱势突破", 15, false, "缺乏量能和大单配合，假突破风险较高。无明显信号特征"},
-        {"zone of buys only", {{10, 0, 100, 10}}, "普通突破", 60, true, ordinary + "突破放量(100%); 突破买方主导(100%)"},
+        {"weak and silent", {{15, 0, 100, 9}, {5, 1, 100, 10}}, "弱势突破", 15, false,
+         "缺乏量能和大单配合，假突破风险较高。无明显信号特征"},
+        {"zone of buys only", {{10, 0, 100, 10}}, "普通突破", 60, true,
+         ordinary + "突破放量(100%); 突破买方主导(100%)"},
     };
     for (const auto& c : cases) { SCOPED_TRACE(c.name);
         auto t = tape(c.blocks);
@@ -281,14 +319,18 @@ TEST(Breakout, ScoresAndExplanations) {
     at_edge.back().price = std::nextafter(zone_min, 0.0);
     EXPECT_FALSE(analyze_breakout(at_edge, 10.0)) << "4 zone records";
     EXPECT_FALSE(analyze_breakout(tape({{10, 0, kBig, 10}, {10, 1, -kBig, 10}}), 10.0)) << "extremes cancelling";
-    const auto n = analyze_breakout(tape({{30, 0, 100, 9}, {2, 0, 100, 10}, {2, 0, 2000, 10}, {3, 1, 2000, 10}}), 10).value();
+    const auto large_tape =
+        tape({{30, 0, 100, 9}, {2, 0, 100, 10}, {2, 0, 2000, 10}, {3, 1, 2000, 10}});
+    const auto n = analyze_breakout(large_tape, 10).value();
     EXPECT_EQ(std::tie(n.breakout_n, n.breakout_large_buy, n.breakout_large_sell), std::tuple(7u, 2u, 3u));
 }
 
 // ---------------------------------------------------------------------------
 // Screening metrics.
 
-ScreeningTxPoint stx(std::uint32_t sec, double price, std::int64_t vol, std::int32_t orders = 1) { return {TimeOfDay{sec, 0}, price, vol, orders}; }
+ScreeningTxPoint stx(std::uint32_t sec, double price, std::int64_t vol, std::int32_t orders = 1) {
+    return {TimeOfDay{sec, 0}, price, vol, orders};
+}
 
 TEST(Screening, TimeWindows) {
     // windows: first30, midday, afternoon, last30, last5 holding the trade.
@@ -312,7 +354,8 @@ TEST(Screening, TimeWindows) {
     std::vector<ScreeningTxPoint> pts = {stx(0, 10, 301), stx(1, 10, 300), stx(2, 10, 54)};
     pts.insert(pts.end(), 7, stx(3, 10, 50));
     auto m = compute_screening_metrics(pts);
-    EXPECT_EQ(std::tie(m.value().large_pct, m->xl_pct, m->avg_trade_vol, m->single_trade_vol_pct, m->avg_shares_per_trade),
+    EXPECT_EQ(std::tie(m.value().large_pct, m->xl_pct, m->avg_trade_vol, m->single_trade_vol_pct,
+                       m->avg_shares_per_trade),
               std::tuple(29.95, 0.0, 100.5, 100.0, 100.5));
     // Amount thresholds count volume: average amount 2000, large from 6000.
     pts = {stx(0, 10, 100), stx(0, 10, 100), stx(0, 10, 100), stx(0, 10, 100), stx(0, 60, 100)};
@@ -321,7 +364,8 @@ TEST(Screening, TimeWindows) {
     // Order counts: single-order share, shares per order, and a non-positive sum.
     pts = {stx(0, 10, 100, 1), stx(0, 11, 300, 2), stx(0, 10, 100, 3), stx(0, 10, 100, 1), stx(0, 10, 100, 1)};
     m = compute_screening_metrics(pts);
-    EXPECT_EQ(std::tie(m.value().single_trade_vol_pct, m->avg_shares_per_trade, m->vwap), std::tuple(42.86, 87.5, 10.43));
+    EXPECT_EQ(std::tie(m.value().single_trade_vol_pct, m->avg_shares_per_trade, m->vwap),
+              std::tuple(42.86, 87.5, 10.43));
     pts[1].trade_count = -6;
     EXPECT_EQ(compute_screening_metrics(pts)->avg_shares_per_trade, 0.0);
     // Too few points and zero volume are checked from Python; this sum only fits in 128 bits.

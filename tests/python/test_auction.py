@@ -13,12 +13,14 @@ from zjkit._native import (auction_false_sell as F, auction_morphology_names, au
 from zjkit.demo import auction as demo
 from zjkit.sample.auctions import AUCTION_KINDS, auction
 
-NAMES = ["涨停试盘型", "阶梯攀升型", "钓鱼线型", "跌停撬板型", "一字放量型", "无量一字型", "震荡分歧型"]
+NAMES = ["涨停试盘型", "阶梯攀升型", "钓鱼线型", "跌停撬板型",
+         "一字放量型", "无量一字型", "震荡分歧型"]
 # Result keys in order, with their types.
 SCAN_KEYS = ("score:int match:bool steps:int eff_steps:int neg_pos_alt:bool buy_rev:bool vr:float end_p:bool oh:bool "
              "n:int morphology:str morphology_conf:int morphology_tag:str morphology_scores:list morphology_group:str")
-FS_KEYS = ("score:int match:bool neg_ratio:float price_up:bool vr:float last_um:int neg_total:int late_peak:bool "
-           "recovery_score:float n:int max_match:int price_change_pct:float net_um:int total_amt:float big_order_ratio:float")
+FS_KEYS = ("score:int match:bool neg_ratio:float price_up:bool vr:float last_um:int neg_total:int "
+           "late_peak:bool recovery_score:float n:int max_match:int price_change_pct:float "
+           "net_um:int total_amt:float big_order_ratio:float")
 
 
 def snapshots(n=20):  # every 30 s from 09:15:00
@@ -29,7 +31,8 @@ def test_surface_arguments_and_demo(capsys):
     assert auction_scanner_version() == false_sell_version() == "0.1.1" and auction_morphology_names() == NAMES
     assert [str(inspect.signature(fn)) for fn in (S, F)] == [
         "(data, threshold=50, open_price=None, pre_close=None, limit_up=None, limit_down=None)", "(data, threshold=50)"]
-    assert S(auction("one_price_heavy")["data"], limit_up=12.1, limit_down=9.9)["morphology"] == "一字放量型(中性)"
+    heavy = S(auction("one_price_heavy")["data"], limit_up=12.1, limit_down=9.9)
+    assert heavy["morphology"] == "一字放量型(中性)"
     r = S(stair := auction("staircase")["data"], threshold=100, open_price=10.0, pre_close=10)
     assert (r["score"], r["match"], r["oh"], S(stair, 101)["match"], S(stair)["oh"]) == (100, True, False, False, None)
     assert F(stair, threshold=96)["match"] and not F(stair, 97)["match"] and S(snapshots(14)) is None and F([]) is None
@@ -60,10 +63,12 @@ def test_time_forms_and_nan_price():
 
 @pytest.mark.parametrize("call,exc,text", [
     (lambda: S(), TypeError, "auction_scan() missing 1 required positional argument: 'data'"),
-    (lambda: S([], 1, 2, 3, 4, 5, 6), TypeError, "auction_scan() takes from 1 to 6 positional arguments but 7 were given"),
+    (lambda: S([], 1, 2, 3, 4, 5, 6), TypeError,
+     "auction_scan() takes from 1 to 6 positional arguments but 7 were given"),
     (lambda: F(None), TypeError, "argument 'data': 'None' is not an instance of 'list'"),
     (lambda: S([], 2**31), OverflowError, ""), (lambda: F([], -2**31 - 1), OverflowError, ""),
-    (lambda: S([], 50.0), TypeError, "argument 'threshold': "), (lambda: F([], None), TypeError, "argument 'threshold': "),
+    (lambda: S([], 50.0), TypeError, "argument 'threshold': "),
+    (lambda: F([], None), TypeError, "argument 'threshold': "),
     (lambda: S([], limit_down=[]), TypeError, "argument 'limit_down': "),
 ])
 def test_argument_errors(call, exc, text):
@@ -82,9 +87,11 @@ def item(*drop, **changes):  # snapshot 4 changed, keys `drop` removed, an extra
     (snapshots(19) + [("09:20:00", 10.0, 1, 1)], TypeError, "'tuple' object is not an instance of 'dict'"),
     # the first missing key, in order
     (item("time", "price"), ValueError, "Missing 'time'"), (item("price", "matched"), ValueError, "Missing 'price'"),
-    (item("matched", "unmatched"), ValueError, "Missing 'matched'"), (item("unmatched"), ValueError, "Missing 'unmatched'"),
+    (item("matched", "unmatched"), ValueError, "Missing 'matched'"),
+    (item("unmatched"), ValueError, "Missing 'unmatched'"),
     (item(time=925), TypeError, "'time' must be str or datetime.time"),
-    (item(time="9:25"), ValueError, "Invalid time '9:25': premature end of input"), (item(price="10.0"), TypeError, None),
+    (item(time="9:25"), ValueError, "Invalid time '9:25': premature end of input"),
+    (item(price="10.0"), TypeError, None),
     (item(matched=1.0), TypeError, None), (item(unmatched=2**31), OverflowError, None),
 ])
 def test_record_errors(fn, data, exc, text):

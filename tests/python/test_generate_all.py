@@ -44,7 +44,8 @@ def fake_czsc(monkeypatch):
 def test_builtin_only_rows_follow_the_bars(daily_bars):
     # The Ichimoku state gives one reading, of the newest bar: it sits on the last row alone,
     # and the columns after it keep their own alignment.
-    configs = [{"name": WT, "freq": "日线", "params": {"n1": "10", "n2": "21", "n3": "4"}}, {"name": IC, "freq": "日线"},
+    configs = [{"name": WT, "freq": "日线", "params": {"n1": "10", "n2": "21", "n3": "4"}},
+               {"name": IC, "freq": "日线"},
                {"name": ZONE, "freq": "日线"}]
     records = native.generate_all_signals(daily_bars, configs)
     wt_col, ic_col, zone_col = "日线_D1WT#10#21#4_V260625", "日线_D1IC#_V260718", "日线" + ZONE_COL
@@ -98,7 +99,8 @@ def test_missing_czsc_is_reported_only_when_needed(monkeypatch, daily_bars, tmp_
     assert len(native.generate_all_signals(daily_bars, [{"name": WT}])) == len(daily_bars)
     with pytest.raises(ImportError) as info:
         native.generate_all_signals(daily_bars, [{"name": WT}, {"name": "czsc.signals.bar_zdt_V230331"}])
-    assert str(info.value) == "signals_config 包含非 zj 信号，但未安装 czsc；请安装: pip install zjkit[czsc]"
+    assert str(info.value) == ("signals_config 包含非 zj 信号，但未安装 czsc；"
+                               "请安装: pip install zjkit[czsc]")
     assert info.value.__context__ is None and info.value.__cause__ is None
     # Other errors while loading czsc are its own.
     (tmp_path / "czsc.py").write_text("raise RuntimeError('czsc failed to initialise')")

@@ -97,7 +97,8 @@ def test_ttm_inputs(seed):
         m2, m1, m0 = mom[i - 2:i + 1]
         cross = ("其他" if i < 41 else "金叉" if m0 > 0 >= m1 else "死叉" if m0 < 0 <= m1 else
                  "金叉次日" if m0 > m1 > 0 >= m2 else "死叉次日" if m0 < m1 < 0 <= m2 else None)
-        assert out[i]["v2"] == cross if cross else out[i]["v2"] not in ("金叉", "死叉", "金叉次日", "死叉次日")
+        assert (out[i]["v2"] == cross if cross
+                else out[i]["v2"] not in ("金叉", "死叉", "金叉次日", "死叉次日"))
         squeeze_label = ["震动", "转震动", "转挤压", "挤压"][2 * squeeze[i] + squeeze[i - 1]]
         assert (out[i]["v1"], out[i]["v3"]) == ("多头" if m0 > 0 else "空头", squeeze_label), i
     assert len({r["v3"] for r in out[38:]}) == 4  # the series passes through every squeeze state

@@ -38,7 +38,9 @@ def test_binding_errors(args, kwargs, message):
 
 def test_defaults_signature_and_low_price():
     assert tick_analysis.__text_signature__ == "(data, pre_close, low_price=None, close_pos_threshold=0.3)"
-    assert tick_analysis(chart(), 10.0, None, 0.3) == (base := tick_analysis(chart(), 10)) == tick_analysis(data=chart(), pre_close=10)
+    assert (tick_analysis(chart(), 10.0, None, 0.3)
+            == (base := tick_analysis(chart(), 10))
+            == tick_analysis(data=chart(), pre_close=10))
     types = [float] * 3 + [int] * 3 + [float] * 2 + [bool, str]
     assert [(k, type(v)) for k, v in base.items()] == list(zip(KEYS, types))
     data = chart(-1, 240, price=9.8)  # low_price reaches the core

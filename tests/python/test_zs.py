@@ -48,7 +48,8 @@ G = bi("Up", 1, 0)
 @pytest.mark.parametrize("bis, exc, message", [
     # unencodable text is just not a direction
     *[([bi(text, 1, 0)], ValueError, f"Invalid direction '{shown}', expected Up/Down")
-      for text, shown in [(t, t) for t in ["up", "UP", " Up", "Up ", "上", "down", "", "Up\x00"]] + [("\ud800", "\\ud800")]],
+      for text, shown in [(t, t) for t in ["up", "UP", " Up", "Up ", "上", "down", "", "Up\x00"]]
+      + [("\ud800", "\\ud800")]],
     (None, TypeError, "argument 'bis': 'None' is not an instance of 'list'"),
     ([G, "stroke", G], TypeError, "'str' object is not an instance of 'dict'"),
     ([G, {"high": 1, "low": 0, "sdt_ts": 0}], ValueError, "Missing 'direction'"),
@@ -69,7 +70,8 @@ def test_signature_and_docstring():
     assert get_zs_seq.__text_signature__ == "(bis)" and get_zs_seq(bis=[]) == []
     with pytest.raises(TypeError, match=r"^get_zs_seq\(\) missing 1 required positional argument: 'bis'$"):
         get_zs_seq()
-    assert get_zs_seq.__doc__.startswith("从笔列表识别中枢序列。\n\n参数:\n    bis: 笔字典列表，每项含:\n")
+    assert get_zs_seq.__doc__.startswith("从笔列表识别中枢序列。\n\n"
+                                         "参数:\n    bis: 笔字典列表，每项含:\n")
 
 
 TEXT = "2024-01-02 09:30:00"
@@ -93,7 +95,8 @@ def test_start_time_reading(times, text, secs):
     {}, {"sdt": "2024/01/02 09:30"}, {"sdt": dt.datetime(2024, 1, 2, 9, 30, tzinfo=dt.timezone.utc)},
     {"sdt": TEXT.encode()}, {"sdt_ts": math.nan}, {"sdt_ts": 0, "edt_ts": math.nan, "edt": "soon"},
     # Timestamps past what a date can show are errors, not the epoch, even with a valid text.
-    {"sdt_ts": 253402300800}, {"sdt_ts": -62167219201}, {"sdt_ts": 2**63}, {"sdt_ts": 1e30}, {"sdt_ts": 10**30, "sdt": TEXT},
+    {"sdt_ts": 253402300800}, {"sdt_ts": -62167219201}, {"sdt_ts": 2**63}, {"sdt_ts": 1e30},
+    {"sdt_ts": 10**30, "sdt": TEXT},
 ])
 def test_time_errors(times):
     with pytest.raises(ValueError) as e:
