@@ -127,6 +127,10 @@ def hostile_key(name, act):
     return K(name)
 
 
+def _attr_bars():
+    return [types.SimpleNamespace(**b) for b in BARS]
+
+
 # name: (fresh input, call, keys of a record, keys whose values are converted)
 FUNCTIONS = {
     "generate_zj_signals.bars": (
@@ -143,7 +147,7 @@ FUNCTIONS = {
         lambda x: native.generate_all_signals(x, [VOL]),
         ["dt", "close", "vol"], ["close", "vol"]),
     "generate_all_signals.objects": (
-        lambda: [types.SimpleNamespace(**b) for b in BARS],
+        _attr_bars,
         lambda x: native.generate_all_signals(x, [VOL]),
         [], []),
     "generate_all_signals.signals_config": (
@@ -153,6 +157,11 @@ FUNCTIONS = {
     "trans_analysis": (
         copies(TAPE),
         lambda x: native.trans_analysis(x, 10.0, 10.6, 9.6),
+        ["time", "price", "vol", "trade_count", "bs_flag"],
+        ["time", "price", "vol", "trade_count", "bs_flag"]),
+    "trans_breakout": (
+        copies(TAPE),
+        lambda x: native.trans_breakout(x, 10.2),
         ["time", "price", "vol", "trade_count", "bs_flag"],
         ["time", "price", "vol", "trade_count", "bs_flag"]),
     "screening_metrics": (
@@ -168,6 +177,11 @@ FUNCTIONS = {
     "auction_scan": (
         copies(SNAPSHOTS),
         lambda x: native.auction_scan(x, pre_close=10.0),
+        ["time", "price", "matched", "unmatched"],
+        ["time", "price", "matched", "unmatched"]),
+    "auction_false_sell": (
+        copies(SNAPSHOTS),
+        native.auction_false_sell,
         ["time", "price", "matched", "unmatched"],
         ["time", "price", "matched", "unmatched"]),
     "get_zs_seq": (

@@ -8,6 +8,7 @@ PYTHONMALLOC=debug unless the environment sets an allocator (a sanitizer run
 sets malloc): freed objects are overwritten, so a use after free shows.
 """
 
+import collections
 import json
 import os
 import subprocess
@@ -27,8 +28,8 @@ FUNCTIONS = [
     "generate_zj_signals.bars", "generate_zj_signals.signals_config",
     "generate_all_signals.bars", "generate_all_signals.objects",
     "generate_all_signals.signals_config",
-    "trans_analysis", "screening_metrics", "tick_analysis", "auction_scan",
-    "get_zs_seq", "get_zs_seq.unix", "ta.sma",
+    "trans_analysis", "trans_breakout", "screening_metrics", "tick_analysis",
+    "auction_scan", "auction_false_sell", "get_zs_seq", "get_zs_seq.unix", "ta.sma",
 ]
 VOL = {"name": "zj_vol_ratio_V260721"}
 
@@ -125,10 +126,15 @@ def snapshots_with(index, item):
      ValueError, "Invalid time string '9:3': premature end of input", "data[5]['time']"),
     (lambda: native.auction_false_sell(snapshots_with(7, ("09:20:00", 10.0, 1, 1))),
      TypeError, "'tuple' object is not an instance of 'dict'", "data[7]"),
+    (lambda: native.get_zs_seq(bis_with(2, high="x")),
+     TypeError, "must be real number, not str", "bis[2]['high']"),
     (lambda: native.get_zs_seq(bis_with(4, sdt="yesterday")),
      ValueError, "Missing or invalid time: 'sdt_ts' (unix secs) / 'sdt' (str)", "bis[4]['sdt']"),
     (lambda: native.generate_zj_signals([VOL], bars_with(3, close=Raises(RuntimeError("x")))),
      RuntimeError, "x", "bars[3]['close']"),
+    (lambda: native.generate_zj_signals(bars=bars_with(3, vol=Raises(MemoryError)),
+                                        signals_config=[VOL]),
+     MemoryError, "", "bars[3]['vol']"),
     (lambda: native.generate_zj_signals([VOL, {"freq": "F"}], daily_bars(n=60)),
      ValueError, "Missing 'name'", "signals_config[1]['name']"),
     (lambda: native.generate_all_signals(daily_bars(n=60), [VOL, 5]),
@@ -170,7 +176,10 @@ def test_lenient_reads_let_other_errors_through(exc):
         native.get_zs_seq(bis_with(1, sdt_ts=Raises(exc)))
 
 
-@pytest.mark.parametrize("series", [{3.0, 1.0, 2.0, 10.0}, {1: 1.0, 2: 2.0}])
+@pytest.mark.parametrize("series", [
+    {3.0, 1.0, 2.0, 10.0}, frozenset([1.0, 2.0]), {1: 1.0, 2: 2.0},
+    collections.OrderedDict(a=1.0, b=2.0), collections.Counter([1.0, 2.0]),
+])
 def test_ta_refuses_what_has_no_order(series):
     expected = "^argument 'real': expected a 1-D float64 buffer or a sequence of numbers, not "
     with pytest.raises(TypeError, match=expected):
@@ -179,6 +188,7 @@ def test_ta_refuses_what_has_no_order(series):
 
 @pytest.mark.parametrize("call, name", [
     (lambda: ta.sma([1.0, 2.0, 3.0], True), "timeperiod"),
+    (lambda: ta.compute_ma([1.0, 2.0, 3.0], 2, True), "matype"),
     (lambda: ta.compute_ma([1.0, 2.0, 3.0], 2, matype=False), "matype"),
 ])
 def test_ta_refuses_bool_periods_and_ma_types(call, name):
